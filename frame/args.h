@@ -1,0 +1,94 @@
+// Reading numbers and keyword creation arguments out of atom lists, the same way for
+// every object.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+
+#include "frame/maxapi.h"
+#include "frame/truncate.h"
+
+namespace ko {
+
+// A float or long atom is a number; anything else is not.
+inline bool is_number(const max::Atom& a) { return a.a_type == max::A_LONG || a.a_type == max::A_FLOAT; }
+inline double number_of(const max::Atom& a) {
+  return a.a_type == max::A_LONG ? static_cast<double>(a.a_w.w_long) : static_cast<double>(a.a_w.w_float);
+}
+inline bool is_symbol(const max::Atom& a, const max::Symbol* s) {
+  return a.a_type == max::A_SYM && a.a_w.w_sym == s;
+}
+
+
+// Atom setters for output buffers.
+inline void atom_setfloat(max::Atom& a, double v) {
+  a.a_type = max::A_FLOAT;
+  a.a_w.w_float = static_cast<float>(v);
+}
+inline void atom_setlong(max::Atom& a, std::int32_t v) {
+  a.a_type = max::A_LONG;
+  a.a_w.w_long = v;
+}
+inline void atom_setsym(max::Atom& a, max::Symbol* s) {
+  a.a_type = max::A_SYM;
+  a.a_w.w_sym = s;
+}
+
+// A read position in an atom list. A place meant for a number takes the number at the
+// position and moves past it; any other atom fills nothing and stays, so every later
+// place looks at the same atom. Nothing past the end is ever read.
+class ArgCursor {
+ public:
+  ArgCursor(std::int32_t argc, const max::Atom* argv) : argc_(argc < 0 ? 0 : argc), argv_(argv) {}
+
+  bool at_end() const { return pos_ >= argc_; }
+  const max::Atom* peek() const { return at_end() ? nullptr : &argv_[pos_]; }
+  void skip() {
+    if (!at_end()) ++pos_;
+  }
+  std::int32_t position() const { return pos_; }
+  std::int32_t count() const { return argc_; }
+
+  // Fills out[0..n) by the number rule; unfilled places keep what they held.
+  // Returns how many places were filled.
+  int read(double* out, int n);
+  // One place: true and the value when the atom at the position is a number.
+  bool read_one(double& out) { return read(&out, 1) == 1; }
+
+ private:
+  std::int32_t argc_;
+  const max::Atom* argv_;
+  std::int32_t pos_ = 0;
+};
+
+// The numbers of a message, read from the start of its list by the number rule.
+inline int read_numbers(std::int32_t argc, const max::Atom* argv, double* out, int n) {
+  ArgCursor c(argc, argv);
+  return c.read(out, n);
+}
+
+// Keyword creation arguments: keys tried in their fixed order once per pass, each at the
+// current position. On a match the key is consumed and on_key(index, cursor) reads what
+// follows it. An atom that matches no key stops all further matching.
+enum class Passes { Single, Repeated };
+
+template <class OnKey>
+void keyword_passes(std::int32_t argc, const max::Atom* argv, Passes passes,
+                    std::initializer_list<max::Symbol*> keys, OnKey&& on_key) {
+  ArgCursor cur(argc, argv);
+  if (cur.count() == 0) return;
+  const std::int32_t n = passes == Passes::Repeated ? cur.count() / 2 : 1;
+  for (std::int32_t p = 0; p < n; ++p) {
+    int index = 0;
+    for (max::Symbol* key : keys) {
+      const max::Atom* a = cur.peek();
+      if (a && is_symbol(*a, key)) {
+        cur.skip();
+        on_key(index, cur);
+      }
+      ++index;
+    }
+  }
+}
+
+}  // namespace ko

@@ -1,0 +1,77 @@
+// Console lines, text formatting, the time value and memory blocks.
+#include <chrono>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "host/patch.h"
+#include "host/state.h"
+
+namespace kohost {
+
+namespace {
+std::string vformat(const char* fmt, va_list ap) {
+  char buf[1024];
+  va_list copy;
+  va_copy(copy, ap);
+  const int n = std::vsnprintf(buf, sizeof buf, fmt, copy);
+  va_end(copy);
+  if (n < 0) return {};
+  if (static_cast<std::size_t>(n) < sizeof buf) return std::string(buf, static_cast<std::size_t>(n));
+  std::string big(static_cast<std::size_t>(n) + 1, '\0');
+  std::vsnprintf(big.data(), big.size(), fmt, ap);
+  big.resize(static_cast<std::size_t>(n));
+  return big;
+}
+}  // namespace
+
+void console_line(bool is_error, const std::string& text) {
+  if (Patch* p = state().active)
+    p->notify_console(is_error, text);
+  else
+    std::fprintf(stderr, "%s%s\n", is_error ? "error: " : "console: ", text.c_str());
+}
+
+}  // namespace kohost
+
+namespace max {
+
+void post(const char* fmt, ...) {
+  va_list ap;
+  va_start(ap, fmt);
+  kohost::console_line(false, kohost::vformat(fmt, ap));
+  va_end(ap);
+}
+
+void error(const char* fmt, ...) {
+  va_list ap;
+  va_start(ap, fmt);
+  kohost::console_line(true, kohost::vformat(fmt, ap));
+  va_end(ap);
+}
+
+void sprintf(char* buffer, const char* fmt, ...) {
+  if (!buffer) return;
+  va_list ap;
+  va_start(ap, fmt);
+  std::vsnprintf(buffer, kTextBufferSize, fmt, ap);
+  va_end(ap);
+}
+
+// Milliseconds since the host started.
+std::int32_t gettime() {
+  using clock = std::chrono::steady_clock;
+  static const clock::time_point start = clock::now();
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(clock::now() - start).count();
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(ms));
+}
+
+void* sysmem_newptr(std::int32_t size) {
+  if (size < 0) return nullptr;
+  return std::malloc(size == 0 ? 1 : static_cast<std::size_t>(size));
+}
+
+void sysmem_freeptr(void* block) { std::free(block); }
+
+}  // namespace max

@@ -1,0 +1,249 @@
+#include "host/patch.h"
+
+#include <dlfcn.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "host/state.h"
+
+namespace kohost {
+
+// Makes this patch the one that receives console lines and new objects while it works.
+class Patch::Active {
+ public:
+  explicit Active(Patch* p) : saved_(state().active) { state().active = p; }
+  ~Active() { state().active = saved_; }
+  Active(const Active&) = delete;
+  Active& operator=(const Active&) = delete;
+
+ private:
+  Patch* saved_;
+};
+
+namespace {
+
+bool run_main(const std::string& name, int (*main_fn)()) {
+  HostState& st = state();
+  st.loading_name = name;
+  st.setup_class = nullptr;
+  main_fn();
+  st.setup_class = nullptr;
+  return st.classes.count(name) != 0;
+}
+
+std::vector<std::string> split_path(const char* value) {
+  std::vector<std::string> out;
+  if (!value) return out;
+  std::string cur;
+  for (const char* p = value;; ++p) {
+    if (*p == ':' || *p == '\0') {
+      if (!cur.empty()) out.push_back(cur);
+      cur.clear();
+      if (*p == '\0') break;
+    } else {
+      cur += *p;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+void register_class(const std::string& name, int (*main_fn)()) {
+  if (state().classes.count(name)) return;
+  run_main(name, main_fn);
+}
+
+Patch::Patch(std::vector<std::string> plugin_dirs) : dirs_(std::move(plugin_dirs)) {
+  for (auto& d : split_path(std::getenv("KOHOST_PATH"))) dirs_.push_back(d);
+  previous_ = state().active;
+  state().active = this;
+}
+
+Patch::~Patch() {
+  Active active(this);
+  while (!ids_.empty()) max::freeobject(const_cast<max::Object*>(ids_.begin()->first));
+  if (state().active == this) state().active = previous_;
+}
+
+max::Class* Patch::find_class(const std::string& name, std::string* why) {
+  HostState& st = state();
+  if (auto it = st.classes.find(name); it != st.classes.end()) return it->second;
+  if (name.empty() || name.find('/') != std::string::npos) {
+    if (why) *why = "no class \"" + name + "\"";
+    return nullptr;
+  }
+  Active active(this);
+  for (const std::string& dir : dirs_) {
+    const std::string path = dir + "/" + name + ".so";
+    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle) continue;
+    auto main_fn = reinterpret_cast<int (*)()>(dlsym(handle, "main"));
+    if (!main_fn) {
+      if (why) *why = path + " has no main";
+      return nullptr;
+    }
+    // The library stays loaded: its class lives as long as the host.
+    if (!run_main(name, main_fn)) {
+      if (why) *why = path + " registered no class";
+      return nullptr;
+    }
+    return st.classes[name];
+  }
+  if (why) *why = "no class \"" + name + "\"";
+  return nullptr;
+}
+
+max::Object* Patch::create(const std::string& id, const std::string& cls_name, const std::vector<max::Atom>& args,
+                           std::string* why) {
+  if (by_id_.count(id)) {
+    if (why) *why = "\"" + id + "\" exists already";
+    return nullptr;
+  }
+  max::Class* cls = find_class(cls_name, why);
+  if (!cls) return nullptr;
+  Active active(this);
+  max::Object* x = nullptr;
+  if (cls->new_codes.gimme()) {
+    x = reinterpret_cast<max::gimme_new_fn>(cls->new_fn)(max::gensym(cls_name.c_str()),
+                                                         static_cast<std::int32_t>(args.size()), args.data());
+  } else {
+    TypedArg typed[kMaxTypedArgs];
+    if (!cls->new_caller || !convert_typed(cls->new_codes, static_cast<int>(args.size()), args.data(), typed)) {
+      if (why) *why = cls_name + ": bad creation arguments";
+      return nullptr;
+    }
+    x = cls->new_caller(cls->new_fn, typed);
+  }
+  if (!x) {
+    if (why) *why = "could not create \"" + cls_name + "\"";
+    return nullptr;
+  }
+  x->o_host->patch = this;
+  by_id_[id] = x;
+  ids_[x] = id;
+  return x;
+}
+
+max::Object* Patch::find(std::string_view id) const {
+  auto it = by_id_.find(id);
+  return it == by_id_.end() ? nullptr : it->second;
+}
+
+const std::string& Patch::id_of(const max::Object* x) const {
+  static const std::string none;
+  auto it = ids_.find(x);
+  return it == ids_.end() ? none : it->second;
+}
+
+void Patch::free(max::Object* x) {
+  if (!x) return;
+  Active active(this);
+  max::freeobject(x);
+}
+
+void Patch::forget(max::Object* x) {
+  auto it = ids_.find(x);
+  if (it == ids_.end()) return;
+  by_id_.erase(it->second);
+  ids_.erase(it);
+}
+
+void Patch::send(max::Object* x, int inlet, max::Symbol* sel, const std::vector<max::Atom>& args) {
+  if (!x || !sel) return;
+  Active active(this);
+  deliver(x, inlet, sel, static_cast<int>(args.size()), args.data());
+}
+
+void Patch::send_box(max::Object* x, int inlet, const std::vector<max::Atom>& atoms) {
+  if (!x || atoms.empty()) return;
+  const max::Atom& first = atoms[0];
+  if (first.a_type == max::A_SYM) {
+    std::vector<max::Atom> rest(atoms.begin() + 1, atoms.end());
+    send(x, inlet, first.a_w.w_sym, rest);
+  } else if (atoms.size() == 1) {
+    send(x, inlet, first.a_type == max::A_LONG ? syms().int_ : syms().float_, atoms);
+  } else {
+    send(x, inlet, syms().list, atoms);
+  }
+}
+
+bool Patch::connect(max::Object* from, int outlet, max::Object* to, int inlet) {
+  if (!from || !to || outlet < 0 || outlet >= outlets(from) || inlet < 0 || inlet >= inlets(to)) return false;
+  max::Outlet* o = from->o_host->outlets[static_cast<std::size_t>(outlet)];
+  for (const max::Cord& c : o->cords)
+    if (c.to == to && c.inlet == inlet) return true;
+  o->cords.push_back({to, inlet});
+  to->o_host->incoming.push_back(o);
+  return true;
+}
+
+bool Patch::disconnect(max::Object* from, int outlet, max::Object* to, int inlet) {
+  if (!from || !to || outlet < 0 || outlet >= outlets(from)) return false;
+  max::Outlet* o = from->o_host->outlets[static_cast<std::size_t>(outlet)];
+  for (auto it = o->cords.begin(); it != o->cords.end(); ++it) {
+    if (it->to == to && it->inlet == inlet) {
+      o->cords.erase(it);
+      auto& inc = to->o_host->incoming;
+      for (auto jt = inc.begin(); jt != inc.end(); ++jt) {
+        if (*jt == o) {
+          inc.erase(jt);
+          break;
+        }
+      }
+      return true;
+    }
+  }
+  return false;
+}
+
+int Patch::outlets(const max::Object* x) const { return x ? static_cast<int>(x->o_host->outlets.size()) : 0; }
+int Patch::inlets(const max::Object* x) const { return x ? x->o_host->inlets : 0; }
+
+std::string Patch::assist(max::Object* x, int kind, int index) {
+  if (!x) return {};
+  auto it = x->o_class->methods.find(syms().assist);
+  if (it == x->o_class->methods.end()) return {};
+  char text[max::kTextBufferSize] = {};
+  Active active(this);
+  reinterpret_cast<max::assist_fn>(it->second.fn)(x, nullptr, kind, index, text);
+  text[max::kTextBufferSize - 1] = '\0';
+  return text;
+}
+
+int Patch::run_deferred() {
+  Active active(this);
+  return kohost::run_deferred();
+}
+
+void Patch::notify_emit(max::Object* from, int outlet, max::Symbol* sel, int argc, const max::Atom* argv) {
+  if (emit_fn_) emit_fn_(emit_ctx_, Emission{from, outlet, sel, argc, argv});
+}
+
+void Patch::notify_console(bool is_error, std::string_view text) {
+  if (console_fn_) console_fn_(console_ctx_, is_error, text);
+}
+
+max::Atom long_atom(std::int32_t v) {
+  max::Atom a;
+  a.a_type = max::A_LONG;
+  a.a_w.w_long = v;
+  return a;
+}
+
+max::Atom float_atom(float v) {
+  max::Atom a;
+  a.a_type = max::A_FLOAT;
+  a.a_w.w_float = v;
+  return a;
+}
+
+max::Atom sym_atom(const char* s) {
+  max::Atom a;
+  a.a_type = max::A_SYM;
+  a.a_w.w_sym = max::gensym(s);
+  return a;
+}
+
+}  // namespace kohost
