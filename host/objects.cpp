@@ -120,6 +120,7 @@ Object* newobject(Class* cls) {
   x->o_class = cls;
   x->o_host = new Instance;
   x->o_host->patch = kohost::state().active;
+  if (x->o_host->patch) x->o_host->patch->adopt(x);
   return x;
 }
 

@@ -104,6 +104,7 @@ max::Object* Patch::create(const std::string& id, const std::string& cls_name, c
   max::Class* cls = find_class(cls_name, why);
   if (!cls) return nullptr;
   Active active(this);
+  pending_id_ = id;
   max::Object* x = nullptr;
   if (cls->new_codes.gimme()) {
     x = reinterpret_cast<max::gimme_new_fn>(cls->new_fn)(max::gensym(cls_name.c_str()),
@@ -111,18 +112,25 @@ max::Object* Patch::create(const std::string& id, const std::string& cls_name, c
   } else {
     TypedArg typed[kMaxTypedArgs];
     if (!cls->new_caller || !convert_typed(cls->new_codes, static_cast<int>(args.size()), args.data(), typed)) {
+      pending_id_.clear();
       if (why) *why = cls_name + ": bad creation arguments";
       return nullptr;
     }
     x = cls->new_caller(cls->new_fn, typed);
   }
+  pending_id_.clear();
   if (!x) {
+    // A routine that gives up without freeing what it made leaves nothing behind.
+    if (max::Object* orphan = find(id)) max::freeobject(orphan);
     if (why) *why = "could not create \"" + cls_name + "\"";
     return nullptr;
   }
+  if (find(id) != x) {
+    forget(find(id));
+    by_id_[id] = x;
+    ids_[x] = id;
+  }
   x->o_host->patch = this;
-  by_id_[id] = x;
-  ids_[x] = id;
   return x;
 }
 
@@ -141,6 +149,13 @@ void Patch::free(max::Object* x) {
   if (!x) return;
   Active active(this);
   max::freeobject(x);
+}
+
+void Patch::adopt(max::Object* x) {
+  if (pending_id_.empty()) return;
+  by_id_[pending_id_] = x;
+  ids_[x] = pending_id_;
+  pending_id_.clear();
 }
 
 void Patch::forget(max::Object* x) {

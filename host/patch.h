@@ -81,6 +81,9 @@ class Patch {
   void notify_emit(max::Object* from, int outlet, max::Symbol* sel, int argc, const max::Atom* argv);
   void notify_console(bool is_error, std::string_view text);
   void forget(max::Object* x);
+  // The first object made while create runs takes the id being created, so that what it
+  // emits during creation already carries its name.
+  void adopt(max::Object* x);
 
  private:
   class Active;
@@ -92,6 +95,7 @@ class Patch {
   ConsoleFn console_fn_ = nullptr;
   void* console_ctx_ = nullptr;
   Patch* previous_ = nullptr;
+  std::string pending_id_;
 };
 
 // Atoms for building messages.

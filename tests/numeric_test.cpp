@@ -298,6 +298,7 @@ TEST(WrapRangeRepeat, MatchesLiteralStepping) {
       {1000, 0, 127},
       {128, 0, 127},
       {256, 0, 127},
+      {255, 0, 127},  // lands exactly on hi
       {-128, 0, 127},
       {-1000, 0, 127},
       {1000003, 0, 127},
