@@ -11,26 +11,30 @@
 namespace kohost {
 
 namespace {
-std::string vformat(const char* fmt, va_list ap) {
+// Formats one console line; lines of ordinary length need no allocation.
+void vconsole(bool is_error, const char* fmt, va_list ap) {
   char buf[1024];
   va_list copy;
   va_copy(copy, ap);
   const int n = std::vsnprintf(buf, sizeof buf, fmt, copy);
   va_end(copy);
-  if (n < 0) return {};
-  if (static_cast<std::size_t>(n) < sizeof buf) return std::string(buf, static_cast<std::size_t>(n));
+  if (n < 0) return;
+  if (static_cast<std::size_t>(n) < sizeof buf) {
+    console_line(is_error, std::string_view(buf, static_cast<std::size_t>(n)));
+    return;
+  }
   std::string big(static_cast<std::size_t>(n) + 1, '\0');
   std::vsnprintf(big.data(), big.size(), fmt, ap);
   big.resize(static_cast<std::size_t>(n));
-  return big;
+  console_line(is_error, big);
 }
 }  // namespace
 
-void console_line(bool is_error, const std::string& text) {
+void console_line(bool is_error, std::string_view text) {
   if (Patch* p = state().active)
     p->notify_console(is_error, text);
   else
-    std::fprintf(stderr, "%s%s\n", is_error ? "error: " : "console: ", text.c_str());
+    std::fprintf(stderr, "%s%.*s\n", is_error ? "error: " : "console: ", static_cast<int>(text.size()), text.data());
 }
 
 }  // namespace kohost
@@ -40,14 +44,14 @@ namespace max {
 void post(const char* fmt, ...) {
   va_list ap;
   va_start(ap, fmt);
-  kohost::console_line(false, kohost::vformat(fmt, ap));
+  kohost::vconsole(false, fmt, ap);
   va_end(ap);
 }
 
 void error(const char* fmt, ...) {
   va_list ap;
   va_start(ap, fmt);
-  kohost::console_line(true, kohost::vformat(fmt, ap));
+  kohost::vconsole(true, fmt, ap);
   va_end(ap);
 }
 

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -29,7 +30,7 @@ void deliver(max::Object* to, int inlet, max::Symbol* sel, int argc, const max::
 void emit(max::Outlet* o, max::Symbol* sel, int argc, const max::Atom* argv);
 
 // Console lines, to the active patch.
-void console_line(bool is_error, const std::string& text);
+void console_line(bool is_error, std::string_view text);
 
 // Symbols the dispatcher compares against.
 struct CommonSymbols {
