@@ -6,7 +6,7 @@
 set -uo pipefail
 update=0
 if [ "${1:-}" = "--update" ]; then update=1; shift; fi
-kohost=$1 script=$2 expected=$3
+kohost=$(realpath "$1") script=$(realpath "$2") expected=$(realpath -m "$3")
 cd "$(dirname "$script")"
 actual=$("$kohost" "$(basename "$script")" 2>&1 | sed -E '/^console: /{
   s/[A-Z][a-z]{2} [ 0-9][0-9] [0-9]{4}/DATE/g
