@@ -13,6 +13,9 @@ namespace {
 std::atomic<long> allocations{0};
 }
 
+// The counting operator new is backed by malloc, so its deletes free.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+
 void* operator new(std::size_t n) {
   allocations.fetch_add(1, std::memory_order_relaxed);
   if (void* p = std::malloc(n ? n : 1)) return p;
