@@ -14,4 +14,11 @@ int ArgCursor::read(double* out, int n) {
   return filled;
 }
 
+int ArgCursor::read(vec3& v) {
+  double n[3] = {v.x, v.y, v.z};
+  const int filled = read(n, 3);
+  vec3_set(v, n[0], n[1], n[2]);
+  return filled;
+}
+
 }  // namespace ko

@@ -6,6 +6,7 @@
 #include <initializer_list>
 
 #include "frame/maxapi.h"
+#include "frame/numeric.h"
 #include "frame/truncate.h"
 
 namespace ko {
@@ -54,6 +55,9 @@ class ArgCursor {
   int read(double* out, int n);
   // One place: true and the value when the atom at the position is a number.
   bool read_one(double& out) { return read(&out, 1) == 1; }
+  // Up to three numbers into x, y, z; the components a short list leaves out keep their
+  // values. Returns how many were filled.
+  int read(vec3& v);
 
  private:
   std::int32_t argc_;
@@ -65,6 +69,11 @@ class ArgCursor {
 inline int read_numbers(std::int32_t argc, const max::Atom* argv, double* out, int n) {
   ArgCursor c(argc, argv);
   return c.read(out, n);
+}
+
+inline int read_vec3(std::int32_t argc, const max::Atom* argv, vec3& v) {
+  ArgCursor c(argc, argv);
+  return c.read(v);
 }
 
 // Keyword creation arguments: keys tried in their fixed order once per pass, each at the

@@ -28,12 +28,6 @@ max::Symbol* key_c;
 max::Symbol* key_d;
 
 // Numbers fill the coordinates from x on; the ones a short list leaves out keep their values.
-void read_vec(ko::vec3& v, ko::ArgCursor& cur) {
-  double t[3] = {v.x, v.y, v.z};
-  cur.read(t, 3);
-  ko::vec3_set(v, t[0], t[1], t[2]);
-}
-
 // The four heights, a to d; the ones a short list leaves out keep their values.
 void read_heights(SideDist* x, ko::ArgCursor& cur, double h[4]) {
   h[0] = x->a.z;
@@ -61,7 +55,7 @@ void sidedist_plane(SideDist* x, max::Symbol*, std::int32_t argc, const max::Ato
 
 void sidedist_list(SideDist* x, max::Symbol*, std::int32_t argc, const max::Atom* argv) {
   ko::ArgCursor cur(argc, argv);
-  read_vec(x->q, cur);
+  cur.read(x->q);
 }
 
 void sidedist_assist(SideDist*, void*, std::int32_t kind, std::int32_t index, char* text) {
@@ -93,7 +87,7 @@ SideDist* sidedist_new(max::Symbol*, std::int32_t argc, const max::Atom* argv) {
                          return;
                        }
                        ko::vec3* corners[4] = {&x->a, &x->b, &x->c, &x->d};
-                       read_vec(*corners[key - 2], cur);
+                       cur.read(*corners[key - 2]);
                      });
   return x;
 }

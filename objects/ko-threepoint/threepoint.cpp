@@ -27,13 +27,6 @@ max::Symbol* key_p2;
 max::Symbol* key_p3;
 max::Symbol* key_xy;
 
-// Numbers fill the coordinates from x on; the ones a short list leaves out keep their values.
-void read_point(ko::vec3& p, ko::ArgCursor& cur) {
-  double v[3] = {p.x, p.y, p.z};
-  cur.read(v, 3);
-  ko::vec3_set(p, v[0], v[1], v[2]);
-}
-
 void threepoint_bang(ThreePoint* x) {
   const double z = ko::threepoint::height_on(x->plane, x->x, x->y);
   ko::atom_setfloat(x->list[0], x->x);
@@ -52,7 +45,7 @@ void threepoint_list(ThreePoint* x, max::Symbol*, std::int32_t argc, const max::
 
 void set_point(ThreePoint* x, ko::vec3& p, std::int32_t argc, const max::Atom* argv) {
   ko::ArgCursor cur(argc, argv);
-  read_point(p, cur);
+  cur.read(p);
   x->plane = ko::threepoint::plane_through(x->p1, x->p2, x->p3);
   ko::atom_setfloat(x->list[0], x->plane.a);
   ko::atom_setfloat(x->list[1], x->plane.b);
@@ -97,7 +90,7 @@ ThreePoint* threepoint_new(max::Symbol*, std::int32_t argc, const max::Atom* arg
                          x->y = xy[1];
                          return;
                        }
-                       read_point(key == 0 ? x->p1 : key == 1 ? x->p2 : x->p3, cur);
+                       cur.read(key == 0 ? x->p1 : key == 1 ? x->p2 : x->p3);
                      });
   return x;
 }

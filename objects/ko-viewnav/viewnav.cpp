@@ -26,21 +26,13 @@ max::Symbol* key_right;
 max::Symbol* key_min;
 max::Symbol* key_max;
 
-// Reads up to three numbers over v. Places the message leaves unfilled keep what v held,
-// and since a non-number is never passed over, the filled places are always the first n.
-int read_vec(std::int32_t argc, const max::Atom* argv, ko::vec3& v) {
-  double n[3] = {v.x, v.y, v.z};
-  const int filled = ko::read_numbers(argc, argv, n, 3);
-  ko::vec3_set(v, n[0], n[1], n[2]);
-  return filled;
-}
-
-// The one-number messages take the first atom or nothing: a turn by a made-up 0 would
-// still move the vectors, since the table cosine of 0 is not 1.
-bool first_number(std::int32_t argc, const max::Atom* argv, double& d) {
-  if (argc < 1 || !ko::is_number(argv[0])) return false;
-  d = ko::number_of(argv[0]);
-  return true;
+// The one-number messages ("fwd", "strafe", "up" and the turns) take the first atom or
+// nothing: a turn by a made-up 0 would still move the vectors, since the table cosine of
+// 0 is not 1.
+template <void (*Op)(viewnav::Camera&, double)>
+void viewnav_one_number(ViewNav* x, max::Symbol*, std::int32_t argc, const max::Atom* argv) {
+  double d = 0;
+  if (ko::ArgCursor(argc, argv).read_one(d)) Op(x->cam, d);
 }
 
 void send_vec(ViewNav* x, int outlet, double a, double b, double c) {
@@ -59,63 +51,33 @@ void viewnav_bang(ViewNav* x, max::Symbol*, std::int32_t, const max::Atom*) {
 
 void viewnav_move(ViewNav* x, max::Symbol*, std::int32_t argc, const max::Atom* argv) {
   ko::vec3 v{0, 0, 0};
-  read_vec(argc, argv, v);
+  ko::read_vec3(argc, argv, v);
   viewnav::move(x->cam, v);
 }
 
 // Aims at the point p: look := p - pos. A place left unfilled keeps look's component.
 void viewnav_circle(ViewNav* x, max::Symbol*, std::int32_t argc, const max::Atom* argv) {
   ko::vec3 p{0, 0, 0};
-  const int filled = read_vec(argc, argv, p);
+  const int filled = ko::read_vec3(argc, argv, p);
   for (int k = 0; k < filled; ++k) viewnav::axis(x->cam.look, k) = viewnav::axis(p, k) - viewnav::axis(x->cam.pos, k);
-}
-
-void viewnav_rotate_x(ViewNav* x, max::Symbol*, std::int32_t argc, const max::Atom* argv) {
-  double deg = 0;
-  if (first_number(argc, argv, deg)) viewnav::rotate_x(x->cam, deg);
-}
-
-void viewnav_rotate_y(ViewNav* x, max::Symbol*, std::int32_t argc, const max::Atom* argv) {
-  double deg = 0;
-  if (first_number(argc, argv, deg)) viewnav::rotate_y(x->cam, deg);
-}
-
-void viewnav_rotate_z(ViewNav* x, max::Symbol*, std::int32_t argc, const max::Atom* argv) {
-  double deg = 0;
-  if (first_number(argc, argv, deg)) viewnav::rotate_z(x->cam, deg);
-}
-
-void viewnav_fwd(ViewNav* x, max::Symbol*, std::int32_t argc, const max::Atom* argv) {
-  double d = 0;
-  if (first_number(argc, argv, d)) viewnav::fwd(x->cam, d);
-}
-
-void viewnav_strafe(ViewNav* x, max::Symbol*, std::int32_t argc, const max::Atom* argv) {
-  double d = 0;
-  if (first_number(argc, argv, d)) viewnav::strafe(x->cam, d);
-}
-
-void viewnav_up(ViewNav* x, max::Symbol*, std::int32_t argc, const max::Atom* argv) {
-  double d = 0;
-  if (first_number(argc, argv, d)) viewnav::rise(x->cam, d);
 }
 
 void viewnav_setpos(ViewNav* x, max::Symbol*, std::int32_t argc, const max::Atom* argv) {
   ko::vec3 v = x->cam.pos;
-  read_vec(argc, argv, v);
+  ko::read_vec3(argc, argv, v);
   viewnav::set_pos(x->cam, v);
 }
 
 void viewnav_setup(ViewNav* x, max::Symbol*, std::int32_t argc, const max::Atom* argv) {
-  read_vec(argc, argv, x->cam.up);
+  ko::read_vec3(argc, argv, x->cam.up);
 }
 
 void viewnav_setlook(ViewNav* x, max::Symbol*, std::int32_t argc, const max::Atom* argv) {
-  read_vec(argc, argv, x->cam.look);
+  ko::read_vec3(argc, argv, x->cam.look);
 }
 
 void viewnav_setright(ViewNav* x, max::Symbol*, std::int32_t argc, const max::Atom* argv) {
-  read_vec(argc, argv, x->cam.right);
+  ko::read_vec3(argc, argv, x->cam.right);
 }
 
 void viewnav_reset(ViewNav* x, max::Symbol*, std::int32_t, const max::Atom*) { viewnav::reset(x->cam); }
@@ -133,11 +95,11 @@ void viewnav_boundmode(ViewNav* x, max::Symbol*, std::int32_t argc, const max::A
 
 // The box takes effect at the next motion that runs the bounds step.
 void viewnav_min(ViewNav* x, max::Symbol*, std::int32_t argc, const max::Atom* argv) {
-  read_vec(argc, argv, x->cam.min);
+  ko::read_vec3(argc, argv, x->cam.min);
 }
 
 void viewnav_max(ViewNav* x, max::Symbol*, std::int32_t argc, const max::Atom* argv) {
-  read_vec(argc, argv, x->cam.max);
+  ko::read_vec3(argc, argv, x->cam.max);
 }
 
 // Up to six numbers; only the first three, the position, are used.
@@ -195,12 +157,12 @@ __attribute__((visibility("default"))) int main() {
   max::addmess(ko::handler<viewnav_move>(), "move", max::A_GIMME, 0);
   max::addmess(ko::handler<viewnav_circle>(), "circle.up", max::A_GIMME, 0);
   max::addmess(ko::handler<viewnav_circle>(), "circle.right", max::A_GIMME, 0);
-  max::addmess(ko::handler<viewnav_rotate_x>(), "rotate.x", max::A_GIMME, 0);
-  max::addmess(ko::handler<viewnav_rotate_y>(), "rotate.y", max::A_GIMME, 0);
-  max::addmess(ko::handler<viewnav_rotate_z>(), "rotate.z", max::A_GIMME, 0);
-  max::addmess(ko::handler<viewnav_fwd>(), "fwd", max::A_GIMME, 0);
-  max::addmess(ko::handler<viewnav_strafe>(), "strafe", max::A_GIMME, 0);
-  max::addmess(ko::handler<viewnav_up>(), "up", max::A_GIMME, 0);
+  max::addmess(ko::handler<viewnav_one_number<viewnav::rotate_x>>(), "rotate.x", max::A_GIMME, 0);
+  max::addmess(ko::handler<viewnav_one_number<viewnav::rotate_y>>(), "rotate.y", max::A_GIMME, 0);
+  max::addmess(ko::handler<viewnav_one_number<viewnav::rotate_z>>(), "rotate.z", max::A_GIMME, 0);
+  max::addmess(ko::handler<viewnav_one_number<viewnav::fwd>>(), "fwd", max::A_GIMME, 0);
+  max::addmess(ko::handler<viewnav_one_number<viewnav::strafe>>(), "strafe", max::A_GIMME, 0);
+  max::addmess(ko::handler<viewnav_one_number<viewnav::rise>>(), "up", max::A_GIMME, 0);
   max::addmess(ko::handler<viewnav_setpos>(), "setpos", max::A_GIMME, 0);
   max::addmess(ko::handler<viewnav_setup>(), "setup", max::A_GIMME, 0);
   max::addmess(ko::handler<viewnav_setlook>(), "setlook", max::A_GIMME, 0);
