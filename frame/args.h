@@ -35,6 +35,13 @@ inline void atom_setsym(max::Atom& a, max::Symbol* s) {
   a.a_w.w_sym = s;
 }
 
+// Sends doubles as a list of float atoms, built in the record's own output buffer.
+inline void outlet_floats(max::Outlet* o, max::Atom* buffer, std::initializer_list<double> values) {
+  short n = 0;
+  for (double v : values) atom_setfloat(buffer[n++], v);
+  max::outlet_list(o, nullptr, n, buffer);
+}
+
 // A read position in an atom list. A place meant for a number takes the number at the
 // position and moves past it; any other atom fills nothing and stays, so every later
 // place looks at the same atom. Nothing past the end is ever read.

@@ -44,11 +44,7 @@ void mirror_bang(Mirror* x) {
   x->coords[2] = qx;
   x->coords[3] = qy;
   const double points[4][2] = {{px, py}, {qx, py}, {px, qy}, {qx, qy}};
-  for (int i = 0; i < 4; ++i) {
-    ko::atom_setfloat(x->list[0], points[i][0]);
-    ko::atom_setfloat(x->list[1], points[i][1]);
-    max::outlet_list(x->out[i], nullptr, 2, x->list);
-  }
+  for (int i = 0; i < 4; ++i) ko::outlet_floats(x->out[i], x->list, {points[i][0], points[i][1]});
 }
 
 void mirror_input(Mirror* x, double px, double py) {

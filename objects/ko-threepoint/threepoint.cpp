@@ -29,10 +29,7 @@ max::Symbol* key_xy;
 
 void threepoint_bang(ThreePoint* x) {
   const double z = ko::threepoint::height_on(x->plane, x->x, x->y);
-  ko::atom_setfloat(x->list[0], x->x);
-  ko::atom_setfloat(x->list[1], x->y);
-  ko::atom_setfloat(x->list[2], z);
-  max::outlet_list(x->out_point, nullptr, 3, x->list);
+  ko::outlet_floats(x->out_point, x->list, {x->x, x->y, z});
 }
 
 void threepoint_list(ThreePoint* x, max::Symbol*, std::int32_t argc, const max::Atom* argv) {
@@ -47,11 +44,7 @@ void set_point(ThreePoint* x, ko::vec3& p, std::int32_t argc, const max::Atom* a
   ko::ArgCursor cur(argc, argv);
   cur.read(p);
   x->plane = ko::threepoint::plane_through(x->p1, x->p2, x->p3);
-  ko::atom_setfloat(x->list[0], x->plane.a);
-  ko::atom_setfloat(x->list[1], x->plane.b);
-  ko::atom_setfloat(x->list[2], x->plane.c);
-  ko::atom_setfloat(x->list[3], x->plane.d);
-  max::outlet_list(x->out_plane, nullptr, 4, x->list);
+  ko::outlet_floats(x->out_plane, x->list, {x->plane.a, x->plane.b, x->plane.c, x->plane.d});
 }
 
 void threepoint_p1(ThreePoint* x, max::Symbol*, std::int32_t argc, const max::Atom* argv) {

@@ -35,18 +35,11 @@ void viewnav_one_number(ViewNav* x, max::Symbol*, std::int32_t argc, const max::
   if (ko::ArgCursor(argc, argv).read_one(d)) Op(x->cam, d);
 }
 
-void send_vec(ViewNav* x, int outlet, double a, double b, double c) {
-  ko::atom_setfloat(x->list[0], a);
-  ko::atom_setfloat(x->list[1], b);
-  ko::atom_setfloat(x->list[2], c);
-  max::outlet_list(x->out[outlet], nullptr, 3, x->list);
-}
-
 void viewnav_bang(ViewNav* x, max::Symbol*, std::int32_t, const max::Atom*) {
   const viewnav::Camera& c = x->cam;
-  send_vec(x, 2, c.up.x, c.up.y, c.up.z);
-  send_vec(x, 1, c.pos.x, c.pos.y, c.pos.z);
-  send_vec(x, 0, c.pos.x + c.look.x, c.pos.y + c.look.y, c.pos.z + c.look.z);
+  ko::outlet_floats(x->out[2], x->list, {c.up.x, c.up.y, c.up.z});
+  ko::outlet_floats(x->out[1], x->list, {c.pos.x, c.pos.y, c.pos.z});
+  ko::outlet_floats(x->out[0], x->list, {c.pos.x + c.look.x, c.pos.y + c.look.y, c.pos.z + c.look.z});
 }
 
 void viewnav_move(ViewNav* x, max::Symbol*, std::int32_t argc, const max::Atom* argv) {
