@@ -21,4 +21,15 @@ int ArgCursor::read(vec3& v) {
   return filled;
 }
 
+int ArgCursor::read_as(NumberKind kind, double* out, int n) {
+  int taken = 0;
+  for (; taken < n && !at_end(); ++taken, ++pos_) {
+    const max::Atom& a = argv_[pos_];
+    if (!is_number(a)) continue;
+    const double v = number_of(a);
+    out[taken] = kind == NumberKind::Long ? static_cast<double>(to_long(v)) : v;
+  }
+  return taken;
+}
+
 }  // namespace ko

@@ -21,6 +21,16 @@ inline bool is_symbol(const max::Atom& a, const max::Symbol* s) {
 }
 
 
+// Lists whose first atom sets the kind of every number in them.
+enum class NumberKind { Long, Float };
+
+// The kind of the first atom; false when the list is empty or starts with no number.
+inline bool first_kind(std::int32_t argc, const max::Atom* argv, NumberKind& kind) {
+  if (argc < 1 || !is_number(argv[0])) return false;
+  kind = argv[0].a_type == max::A_LONG ? NumberKind::Long : NumberKind::Float;
+  return true;
+}
+
 // Atom setters for output buffers.
 inline void atom_setfloat(max::Atom& a, double v) {
   a.a_type = max::A_FLOAT;
@@ -65,6 +75,10 @@ class ArgCursor {
   // Up to three numbers into x, y, z; the components a short list leaves out keep their
   // values. Returns how many were filled.
   int read(vec3& v);
+  // Places by position: the next n atoms (fewer at the end of the list) are consumed
+  // whatever they are. A number fills its place as `kind` (a float read as a long is
+  // truncated toward zero); any other atom fills nothing. Returns the atoms taken.
+  int read_as(NumberKind kind, double* out, int n);
 
  private:
   std::int32_t argc_;

@@ -39,6 +39,32 @@ TEST(NumberRule, FloatsBecomeLongsTruncatedTowardZeroAndSaturating) {
   EXPECT_EQ(ko::to_long(__builtin_nan("")), 0);
 }
 
+TEST(KindRule, TheFirstAtomSetsTheKindAndEveryAtomKeepsItsPlace) {
+  ko::NumberKind kind = ko::NumberKind::Float;
+  EXPECT_FALSE(ko::first_kind(0, nullptr, kind));
+  const std::vector<max::Atom> longs = {long_atom(4), float_atom(-2.7f), sym_atom("x"), long_atom(9), long_atom(1)};
+  ASSERT_TRUE(ko::first_kind(5, longs.data(), kind));
+  EXPECT_EQ(kind, ko::NumberKind::Long);
+  // A float among longs is truncated; the symbol fills nothing but is passed over.
+  double out[4] = {-1, -1, -1, -1};
+  ko::ArgCursor cur(5, longs.data());
+  EXPECT_EQ(cur.read_as(kind, out, 4), 4);
+  EXPECT_EQ(out[0], 4.0);
+  EXPECT_EQ(out[1], -2.0);
+  EXPECT_EQ(out[2], -1.0);
+  EXPECT_EQ(out[3], 9.0);
+  EXPECT_EQ(cur.position(), 4);
+  // The end of the list ends the reading.
+  double rest[3] = {7, 7, 7};
+  EXPECT_EQ(cur.read_as(ko::NumberKind::Float, rest, 3), 1);
+  EXPECT_EQ(rest[0], 1.0);
+  EXPECT_EQ(rest[1], 7.0);
+  const std::vector<max::Atom> floats = {float_atom(2.5f), long_atom(3)};
+  ASSERT_TRUE(ko::first_kind(2, floats.data(), kind));
+  EXPECT_EQ(kind, ko::NumberKind::Float);
+  EXPECT_FALSE(ko::first_kind(1, std::vector<max::Atom>{sym_atom("x")}.data(), kind));
+}
+
 // Runs keyword passes over keys "@a" (two numbers) and "@b" (one number), recording what
 // each key read.
 std::string passes(const std::vector<max::Atom>& list, ko::Passes kind) {
