@@ -1,5 +1,6 @@
 #include "tools/kohost/lines.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace kohost {
@@ -10,6 +11,7 @@ constexpr std::string_view kBom = "\xEF\xBB\xBF";
 
 void LineReader::feed(std::string_view bytes) {
   buf_.erase(0, start_);
+  scanned_ = scanned_ > start_ ? scanned_ - start_ : 0;
   start_ = 0;
   buf_.append(bytes);
 }
@@ -30,8 +32,11 @@ bool LineReader::next(std::string& line) {
     if (buf_[start_] == '\n') ++start_;
     skip_lf_ = false;
   }
-  std::size_t end = buf_.find_first_of("\r\n", start_);
+  // Bytes before scanned_ hold no line end: a line that arrives a byte at a time is
+  // searched once, not once per byte.
+  std::size_t end = buf_.find_first_of("\r\n", std::max(start_, scanned_));
   if (end == std::string::npos) {
+    scanned_ = buf_.size();
     const std::size_t pending = buf_.size() - start_;
     if (!finished_) {
       // A line this long is a mistake whatever follows; keep only its length.
@@ -39,6 +44,7 @@ bool LineReader::next(std::string& line) {
         dropped_ += pending;
         buf_.clear();
         start_ = 0;
+        scanned_ = 0;
       }
       return false;
     }

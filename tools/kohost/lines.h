@@ -36,6 +36,7 @@ class LineReader {
 
   std::string buf_;
   std::size_t start_ = 0;      // first byte of buf_ not yet returned
+  std::size_t scanned_ = 0;    // buf_ holds no line end before this
   std::size_t dropped_ = 0;    // bytes of an overlong line already thrown away
   bool at_start_ = true;       // nothing returned or dropped yet: a BOM may come
   bool skip_lf_ = false;       // the last line ended at a CR; an LF right after belongs to it
