@@ -1,5 +1,7 @@
 #include "frame/numeric.h"
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <initializer_list>
@@ -102,6 +104,11 @@ void sine_table_fill() {
   }
 }
 
+void sine_table_fill_once() {
+  static const bool filled = (sine_table_fill(), true);
+  (void)filled;
+}
+
 double fast_sin(double x) {
   const std::uint64_t a = table_index_bits(x);
   const std::uint64_t i = a & 0xFFFE;
@@ -186,13 +193,17 @@ namespace {
 
 constexpr double kExactLimit = 0x1p53;
 
-// Smallest k such that v * 2^k is a whole number, or -1 when k would exceed 52.
+// Smallest k such that v * 2^k is a whole number, or -1 when k would exceed 52. v is
+// finite.
 int fraction_bits(double v) {
-  for (int k = 0; k <= 52; ++k) {
-    const double s = std::ldexp(v, k);
-    if (s == std::trunc(s)) return k;
-  }
-  return -1;
+  if (v == 0.0) return 0;
+  int e = 0;
+  const double m = std::frexp(v, &e);  // v = m * 2^e, 0.5 <= |m| < 1
+  // v = M * 2^(e - 53) with M a whole number of at most 53 bits; its trailing zeros
+  // lower the power of two needed.
+  const auto M = static_cast<std::uint64_t>(std::fabs(std::ldexp(m, 53)));
+  const int k = std::max(0, 53 - e - std::countr_zero(M));
+  return k <= 52 ? k : -1;
 }
 
 bool below_exact_limit(std::int64_t v) { return v > -(std::int64_t{1} << 53) && v < (std::int64_t{1} << 53); }
@@ -240,8 +251,9 @@ bool wrap_repeat_exact(double x, double lo, double hi, double& out) {
   return true;
 }
 
-// Steps before giving up on literal stepping in the inexact case.
-constexpr int kWrapStepCap = 1 << 24;
+// Literal steps taken in the inexact case before the closed form takes over: cheap (about
+// a microsecond), and no message waits on a value far out.
+constexpr int kWrapStepCap = 256;
 
 }  // namespace
 
@@ -268,7 +280,8 @@ double wrap_range_repeat(double x, double lo, double hi) {
       if (x <= hi) return x;
     }
     // Still above after the cap. Stepping on from here is the same as stepping
-    // from the start, so the exact form may apply now; if not, settle for fmod.
+    // from the start, so the exact form may apply now; if not, the closed form with
+    // fmod, which rounds once where stepping would round at every step.
     if (wrap_repeat_exact(x, lo, hi, exact)) return exact;
     double last = std::fmod(x - hi, period);
     if (last == 0.0) last = period;

@@ -28,6 +28,9 @@ void vec3_normalize(vec3& v);
 inline constexpr int kSineTableSize = 65535;
 extern double sine_table[kSineTableSize];
 void sine_table_fill();
+// Fills the table the first time it is called in the process (thread-safe); later calls
+// do nothing, since every fill writes the same values.
+void sine_table_fill_once();
 
 double fast_sin(double x);
 double fast_cos(double x);

@@ -1,9 +1,11 @@
 #include "host/patch.h"
 
 #include <dlfcn.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
+#include <unordered_map>
 
 #include "host/state.h"
 
@@ -30,6 +32,25 @@ bool run_main(const std::string& name, int (*main_fn)()) {
   main_fn();
   st.setup_class = nullptr;
   return st.classes.count(name) != 0;
+}
+
+// A class name becomes part of a file name: letters, digits, '.', '_' and '-' only, so it
+// cannot leave the plug-in folder or be cut short by a NUL.
+bool valid_class_name(const std::string& name) {
+  if (name.empty()) return false;
+  for (const char c : name) {
+    const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+                    c == '_' || c == '-';
+    if (!ok) return false;
+  }
+  return true;
+}
+
+// Every plug-in library loaded, with the class it was loaded for. Process-wide, like the
+// class table: a library is loaded once, whichever patch asks.
+std::unordered_map<void*, std::string>& loaded_plugins() {
+  static std::unordered_map<void*, std::string> loaded;
+  return loaded;
 }
 
 std::vector<std::string> split_path(const char* value) {
@@ -70,15 +91,37 @@ Patch::~Patch() {
 max::Class* Patch::find_class(const std::string& name, std::string* why) {
   HostState& st = state();
   if (auto it = st.classes.find(name); it != st.classes.end()) return it->second;
-  if (name.empty() || name.find('/') != std::string::npos) {
-    if (why) *why = "no class \"" + name + "\"";
+  if (!valid_class_name(name)) {
+    if (why) *why = "bad class name \"" + name + "\"";
     return nullptr;
   }
   Active active(this);
   for (const std::string& dir : dirs_) {
     const std::string path = dir + "/" + name + ".so";
+    if (access(path.c_str(), F_OK) != 0) continue;
+    // The first file found is the plug-in: if it fails to load, say why, rather than
+    // look further and report no class.
+    dlerror();
     void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!handle) continue;
+    if (!handle) {
+      const char* reason = dlerror();
+      if (why) *why = "cannot load \"" + name + "\": " + (reason ? reason : path);
+      return nullptr;
+    }
+    // The same file under another name (a link to it) gives the same handle. Its main
+    // has run; running it again would register a second class over the plug-in's own
+    // class variable. The new name is that class under another name instead.
+    auto [loaded, fresh] = loaded_plugins().try_emplace(handle, name);
+    if (!fresh) {
+      dlclose(handle);  // only drops the count this dlopen added
+      auto it = st.classes.find(loaded->second);
+      if (it == st.classes.end()) {
+        if (why) *why = path + " is loaded already and registered no class";
+        return nullptr;
+      }
+      st.classes[name] = it->second;
+      return it->second;
+    }
     auto main_fn = reinterpret_cast<int (*)()>(dlsym(handle, "main"));
     if (!main_fn) {
       if (why) *why = path + " has no main";

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstring>
@@ -147,6 +148,20 @@ TEST(SineTable, RefillWritesTheSameValues) {
   sine_table[100] = 42.0;
   sine_table_fill();
   EXPECT_EQ(std::memcmp(before.data(), sine_table, sizeof sine_table), 0);
+}
+
+TEST(SineTable, FillOnceFillsOnlyTheFirstTime) {
+  const double* t = table();
+  const std::vector<double> before(t, t + kSineTableSize);
+  // Nothing else in this program calls it, so this is the first call: it fills.
+  sine_table[100] = 42.0;
+  sine_table_fill_once();
+  EXPECT_EQ(std::memcmp(before.data(), sine_table, sizeof sine_table), 0);
+  // A later call writes nothing: a changed entry stays changed.
+  sine_table[100] = 42.0;
+  sine_table_fill_once();
+  EXPECT_EQ(sine_table[100], 42.0);
+  sine_table_fill();
 }
 
 TEST(FastSin, KnownAngles) {
@@ -318,15 +333,47 @@ TEST(WrapRangeRepeat, MatchesLiteralStepping) {
       {123456.125, -7.5, 9},
       {3 + 0x1p-51, 0, 1},  // needs 51 fraction bits
       {0x1p53 - 1, 0x1p53 - 200, 0x1p53 - 190},
-      // inexact: stepped with rounding
-      {1000.3, 0.1, 0.7},
-      {-1000.3, 0.1, 0.7},
+      // inexact: stepped with rounding, up to the last step that is still taken
+      {300.3, 0.1, 0.7},
+      {-300.3, 0.1, 0.7},
+      {409.0, 0.1, 0.7},   // 256 steps
+      {-408.0, 0.1, 0.7},  // 256 steps
       {5.5, 0.1, 0.2},
       {-77.7, -1.3, 2.9},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(wrap_range_repeat(c.x, c.lo, c.hi), stepped_wrap(c.x, c.lo, c.hi))
         << c.x << " " << c.lo << " " << c.hi;
+  }
+}
+
+TEST(WrapRangeRepeat, PastTheStepBoundEndsWithTheClosedForm) {
+  // More than 256 steps of inexact arithmetic: the closed form rounds once where stepping
+  // rounds at every step, so the two agree to within what stepping accumulates (about
+  // half a unit of x per step), give or take a period where that drift crosses an end.
+  struct Case {
+    double x, lo, hi, tolerance;
+  };
+  const Case cases[] = {
+      {410.5, 0.1, 0.7, 1e-12},  // 257 steps
+      {1000.3, 0.1, 0.7, 1e-10},
+      {-1000.3, 0.1, 0.7, 1e-10},
+      {1e6 + 0.3, 0.1, 0.7, 1e-4},
+      {-77777.7, -1.3, 2.9, 1e-6},  // stepping drifts across lo; the closed form stays below hi + 1
+  };
+  for (const Case& c : cases) {
+    const double r = wrap_range_repeat(c.x, c.lo, c.hi);
+    const double period = c.hi - c.lo + 1;
+    const double apart = std::fabs(r - stepped_wrap(c.x, c.lo, c.hi));
+    EXPECT_LT(std::min(apart, std::fabs(apart - period)), c.tolerance) << c.x << " " << c.lo << " " << c.hi;
+    // Where a last step would land: just past the far end at most.
+    if (c.x > c.hi) {
+      EXPECT_GT(r, c.lo - 1) << c.x;
+      EXPECT_LE(r, c.hi) << c.x;
+    } else {
+      EXPECT_GE(r, c.lo) << c.x;
+      EXPECT_LT(r, c.hi + 1) << c.x;
+    }
   }
 }
 

@@ -182,6 +182,27 @@ TEST_F(RescaleTest, SilenceKeyReadsLowBitsOfTheNextAtom) {
   });
 }
 
+TEST_F(RescaleTest, WrapTakesSingleStepsThatCanLeaveTheDestination) {
+  check({
+      // a period of dstmax - dstmin + 1 = 1.6: from 1.5 one step lands below dstmin
+      {"new r ko-rescale @map 0.1 0.7 0.1 0.7 @mode wrap\nsend r 1.5\nsend r 0.9\nsend r -0.5\nsend r 0.4",
+       "r.0: float -0.09999999\nr.0: float -0.7\nr.0: float 1.1\nr.0: float 0.4\n"},
+  });
+}
+
+TEST_F(RescaleTest, FarValuesWrapAndFoldWithoutSteppingThere) {
+  check({
+      // tens of millions of periods out: the closed form past 256 steps
+      {"new r ko-rescale @map 0 1 0.1 0.7 @mode wrap\nsend r 1e8\nsend r -1e8\nsend r 3e38",
+       "r.0: float -0.7381903\nr.0: float 0.93819034\nr.0: float 1.8e+38\n"},
+      // exact arithmetic all the way: what stepping gives, however far
+      {"new r ko-rescale @map 0 127 0 127 @mode wrap\nsend r 1000000\nsend r -1000000.5",
+       "r.0: float 64.0\nr.0: float 63.5\n"},
+      {"new r ko-rescale @map 0 1 0.1 0.7 @mode fold\nsend r 1e8\nsend r 3e38\nsend r -3e38",
+       "r.0: float 0.1\nr.0: float 0.7\nr.0: float 0.1\n"},
+  });
+}
+
 TEST_F(RescaleTest, WrongArgumentsAndAssist) {
   EXPECT_EQ(run("new r ko-rescale\nsend r srcmin x\nsend r getmap\nassist r inlet 3\nassist r outlet 0\n"
                 "assist r outlet 1\nassist r outlet 2"),

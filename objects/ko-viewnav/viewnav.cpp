@@ -123,7 +123,8 @@ void viewnav_assist(ViewNav*, void*, std::int32_t kind, std::int32_t index, char
 }
 
 ViewNav* viewnav_new(max::Symbol*, std::int32_t argc, const max::Atom* argv) {
-  ko::sine_table_fill();
+  // The table is the same for every instance: 65,535 sines once, not per camera.
+  ko::sine_table_fill_once();
   auto* x = reinterpret_cast<ViewNav*>(max::newobject(viewnav_class));
   for (int i = 2; i >= 0; --i) x->out[i] = max::listout(&x->ob);
   viewnav::init(x->cam);

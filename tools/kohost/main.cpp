@@ -1,12 +1,15 @@
 // kohost [-p DIR]... [--gltrace] [SCRIPT.kpat ...]: runs patch scripts, or standard input.
+#include <fcntl.h>
 #include <unistd.h>
 
-#include <fstream>
+#include <cerrno>
+#include <cstring>
 #include <iostream>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "host/text.h"
+#include "tools/kohost/lines.h"
 #include "tools/kohost/script.h"
 
 namespace {
@@ -18,6 +21,40 @@ std::string exe_dir() {
   std::string path(buf, static_cast<std::size_t>(n));
   const auto slash = path.rfind('/');
   return slash == std::string::npos ? "." : path.substr(0, slash);
+}
+
+// Runs a script file ("-": standard input) line by line as its bytes arrive, so that a
+// pipe or a terminal is answered at once. False, with the reason, when it cannot be read;
+// the lines read until then have run.
+bool run_file(kohost::Script& script, const std::string& path, std::string& why) {
+  const bool is_stdin = path == "-";
+  const int fd = is_stdin ? STDIN_FILENO : open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    why = std::string("cannot open: ") + std::strerror(errno);
+    return false;
+  }
+  kohost::LineReader reader;
+  bool ok = true;
+  std::vector<char> buf(64 * 1024);
+  for (;;) {
+    const ssize_t n = read(fd, buf.data(), buf.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      // A directory gives EISDIR here.
+      why = std::string("cannot read: ") + std::strerror(errno);
+      ok = false;
+      break;
+    }
+    if (n == 0) break;
+    reader.feed(std::string_view(buf.data(), static_cast<std::size_t>(n)));
+    script.run_ready(reader);
+    std::cout.flush();
+  }
+  reader.finish();
+  script.run_ready(reader);
+  std::cout.flush();
+  if (!is_stdin) close(fd);
+  return ok;
 }
 
 int usage() {
@@ -52,24 +89,15 @@ int main(int argc, char** argv) {
   std::ios::sync_with_stdio(true);
   kohost::Script script(patch, std::cout, std::cerr);
   bool failed = false;
-  if (scripts.empty() || (scripts.size() == 1 && scripts[0] == "-")) {
-    std::string line;
-    int line_no = 0;
-    while (std::getline(std::cin, line)) {
-      script.run_line(line, ++line_no);
+  if (scripts.empty()) scripts.push_back("-");
+  for (const std::string& path : scripts) {
+    // With several scripts a mistake says which one it is in.
+    if (scripts.size() > 1) script.name_file(path);
+    std::string why;
+    if (!run_file(script, path, why)) {
       std::cout.flush();
-    }
-  } else {
-    for (const std::string& path : scripts) {
-      std::ifstream in(path);
-      if (!in) {
-        std::cerr << "kohost: " << path << ": cannot open\n";
-        failed = true;
-        continue;
-      }
-      std::ostringstream text;
-      text << in.rdbuf();
-      script.run_text(text.str());
+      std::cerr << "kohost: " << kohost::escape_text(path) << ": " << kohost::escape_text(why) << '\n';
+      failed = true;
     }
   }
   std::cout.flush();

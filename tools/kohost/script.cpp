@@ -42,10 +42,12 @@ void Script::on_console(void* ctx, bool is_error, std::string_view text) {
   s->out_ << (is_error ? "error: " : "console: ") << escape_text(text) << '\n';
 }
 
-void Script::fail(int line_no, const std::string& why) {
+void Script::fail(LineNo line_no, const std::string& why) {
   failed_ = true;
   out_.flush();
-  err_ << "kohost: " << line_no << ": " << why << '\n';
+  // Escaped: a script's bytes must not reach a terminal as control sequences.
+  const std::string where = file_.empty() ? std::to_string(line_no) : file_ + ":" + std::to_string(line_no);
+  err_ << "kohost: " << escape_text(where) << ": " << escape_text(why) << '\n';
 }
 
 bool Script::tokenize(std::string_view line, std::vector<Token>& out, std::string& why) {
@@ -108,7 +110,7 @@ bool Script::to_atom(const Token& t, max::Atom& out, std::string& why) {
   return false;
 }
 
-max::Object* Script::object(const std::string& id, int line_no) {
+max::Object* Script::object(const std::string& id, LineNo line_no) {
   max::Object* x = patch_.find(id);
   if (!x) fail(line_no, "no object \"" + id + "\"");
   return x;
@@ -123,18 +125,26 @@ bool Script::parse_index(const std::string& text, int& out) {
 }
 
 void Script::run_text(std::string_view text) {
-  int line_no = 0;
-  std::size_t start = 0;
-  while (start <= text.size()) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string_view::npos) end = text.size();
-    ++line_no;
-    if (end > start || end < text.size()) run_line(text.substr(start, end - start), line_no);
-    start = end + 1;
+  LineReader reader;
+  reader.feed(text);
+  reader.finish();
+  run_ready(reader);
+}
+
+void Script::run_ready(LineReader& reader) {
+  std::string line;
+  while (reader.next(line)) {
+    if (reader.too_long())
+      fail(reader.line_no(), "line longer than " + std::to_string(LineReader::kMaxLine) + " bytes");
+    else
+      run_line(line, reader.line_no());
   }
 }
 
-void Script::run_line(std::string_view line, int line_no) {
+void Script::run_line(std::string_view line, LineNo line_no) {
+  // A NUL would cut a name short where it meets C strings (symbols, plug-in paths).
+  if (const auto nul = line.find('\0'); nul != std::string_view::npos)
+    return fail(line_no, "NUL byte at column " + std::to_string(nul + 1));
   std::vector<Token> t;
   std::string why;
   if (!tokenize(line, t, why)) {
@@ -167,7 +177,7 @@ void Script::run_line(std::string_view line, int line_no) {
   if (!hold_) patch_.run_deferred();
 }
 
-void Script::cmd_new(const std::vector<Token>& t, int line_no) {
+void Script::cmd_new(const std::vector<Token>& t, LineNo line_no) {
   if (t.size() < 3) return fail(line_no, "usage: new ID CLASS [ATOM ...]");
   if (t[1].quoted || !valid_id(t[1].text)) return fail(line_no, "bad id \"" + t[1].text + "\"");
   if (patch_.find(t[1].text)) return fail(line_no, "\"" + t[1].text + "\" exists already");
@@ -181,7 +191,7 @@ void Script::cmd_new(const std::vector<Token>& t, int line_no) {
   if (!patch_.create(t[1].text, t[2].text, args, &why)) fail(line_no, why);
 }
 
-void Script::cmd_send(const std::vector<Token>& t, int line_no) {
+void Script::cmd_send(const std::vector<Token>& t, LineNo line_no) {
   if (t.size() < 3) return fail(line_no, "usage: send ID[:N] ATOM ...");
   std::string id = t[1].text;
   int inlet = 0;
@@ -202,7 +212,7 @@ void Script::cmd_send(const std::vector<Token>& t, int line_no) {
   patch_.send_box(x, inlet, atoms);
 }
 
-void Script::cmd_connect(const std::vector<Token>& t, int line_no, bool connect) {
+void Script::cmd_connect(const std::vector<Token>& t, LineNo line_no, bool connect) {
   int outlet = 0, inlet = 0;
   if (t.size() != 5 || !parse_index(t[2].text, outlet) || !parse_index(t[4].text, inlet))
     return fail(line_no, std::string("usage: ") + t[0].text + " ID OUTLET ID INLET");
@@ -215,12 +225,12 @@ void Script::cmd_connect(const std::vector<Token>& t, int line_no, bool connect)
                       t[3].text + " " + t[4].text);
 }
 
-void Script::cmd_free(const std::vector<Token>& t, int line_no) {
+void Script::cmd_free(const std::vector<Token>& t, LineNo line_no) {
   if (t.size() != 2) return fail(line_no, "usage: free ID");
   if (max::Object* x = object(t[1].text, line_no)) patch_.free(x);
 }
 
-void Script::cmd_assist(const std::vector<Token>& t, int line_no) {
+void Script::cmd_assist(const std::vector<Token>& t, LineNo line_no) {
   int index = 0;
   if (t.size() != 4 || (t[2].text != "inlet" && t[2].text != "outlet") || !parse_index(t[3].text, index))
     return fail(line_no, "usage: assist ID inlet|outlet N");
@@ -232,7 +242,7 @@ void Script::cmd_assist(const std::vector<Token>& t, int line_no) {
        << escape_text(text) << '\n';
 }
 
-void Script::cmd_defer(const std::vector<Token>& t, int line_no) {
+void Script::cmd_defer(const std::vector<Token>& t, LineNo line_no) {
   if (t.size() != 2 || (t[1].text != "hold" && t[1].text != "run")) return fail(line_no, "usage: defer hold|run");
   hold_ = t[1].text == "hold";
 }

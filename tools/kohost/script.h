@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "host/patch.h"
+#include "tools/kohost/lines.h"
 
 namespace kohost {
 
@@ -19,9 +20,13 @@ class Script {
   Script& operator=(const Script&) = delete;
 
   // Runs one line; line_no only labels mistakes. Deferred calls run afterwards unless held.
-  void run_line(std::string_view line, int line_no);
+  void run_line(std::string_view line, LineNo line_no);
   // Runs every line of a text.
   void run_text(std::string_view text);
+  // Runs the lines the reader has ready.
+  void run_ready(LineReader& reader);
+  // Mistakes read "kohost: FILE:LINE: ..." while a file is named, else "kohost: LINE: ...".
+  void name_file(std::string file) { file_ = std::move(file); }
   // True once any line was a mistake.
   bool failed() const { return failed_; }
 
@@ -32,16 +37,16 @@ class Script {
   };
   bool tokenize(std::string_view line, std::vector<Token>& out, std::string& why);
   bool to_atom(const Token& t, max::Atom& out, std::string& why);
-  void fail(int line_no, const std::string& why);
-  max::Object* object(const std::string& id, int line_no);
+  void fail(LineNo line_no, const std::string& why);
+  max::Object* object(const std::string& id, LineNo line_no);
   bool parse_index(const std::string& text, int& out);
 
-  void cmd_new(const std::vector<Token>& t, int line_no);
-  void cmd_send(const std::vector<Token>& t, int line_no);
-  void cmd_connect(const std::vector<Token>& t, int line_no, bool connect);
-  void cmd_free(const std::vector<Token>& t, int line_no);
-  void cmd_assist(const std::vector<Token>& t, int line_no);
-  void cmd_defer(const std::vector<Token>& t, int line_no);
+  void cmd_new(const std::vector<Token>& t, LineNo line_no);
+  void cmd_send(const std::vector<Token>& t, LineNo line_no);
+  void cmd_connect(const std::vector<Token>& t, LineNo line_no, bool connect);
+  void cmd_free(const std::vector<Token>& t, LineNo line_no);
+  void cmd_assist(const std::vector<Token>& t, LineNo line_no);
+  void cmd_defer(const std::vector<Token>& t, LineNo line_no);
 
   static void on_emit(void* ctx, const Emission& e);
   static void on_console(void* ctx, bool is_error, std::string_view text);
@@ -49,6 +54,7 @@ class Script {
   Patch& patch_;
   std::ostream& out_;
   std::ostream& err_;
+  std::string file_;
   bool failed_ = false;
   bool hold_ = false;
 };
