@@ -1,9 +1,11 @@
 #include "host/patch.h"
 
 #include <dlfcn.h>
+#include <limits.h>
 
 #include <cstdlib>
 #include <cstring>
+#include <set>
 
 #include "host/state.h"
 
@@ -30,6 +32,41 @@ bool run_main(const std::string& name, int (*main_fn)()) {
   main_fn();
   st.setup_class = nullptr;
   return st.classes.count(name) != 0;
+}
+
+// The class of a plug-in file is named after the file itself, so a link such as
+// ko-tobearing.so -> ko-bearing.so loads the class ko-bearing, which registers the
+// link's name as its alias.
+std::string class_name_of(const std::string& real_path) {
+  std::string base = real_path.substr(real_path.find_last_of('/') + 1);
+  if (base.size() > 3 && base.compare(base.size() - 3, 3, ".so") == 0) base.resize(base.size() - 3);
+  return base;
+}
+
+// Loads the plug-in file at path and runs its main, once per file however many names
+// lead to it: the loader hands back the same handle for the same file, and a handle
+// whose main has run is not started again. false, with a reason, when the file is
+// there but is no plug-in; there tells whether a file was found.
+bool load_file(const std::string& path, bool& there, std::string* why) {
+  static std::set<void*> started;
+  char real[PATH_MAX];
+  if (!realpath(path.c_str(), real)) return true;
+  void* handle = dlopen(real, RTLD_NOW | RTLD_LOCAL);
+  if (!handle) return true;
+  there = true;
+  if (started.count(handle)) {
+    dlclose(handle);  // only drops the reference this call added
+    return true;
+  }
+  auto main_fn = reinterpret_cast<int (*)()>(dlsym(handle, "main"));
+  if (!main_fn) {
+    if (why) *why = path + " has no main";
+    return false;
+  }
+  // The library stays loaded: its class lives as long as the host.
+  started.insert(handle);
+  run_main(class_name_of(real), main_fn);
+  return true;
 }
 
 std::vector<std::string> split_path(const char* value) {
@@ -77,19 +114,12 @@ max::Class* Patch::find_class(const std::string& name, std::string* why) {
   Active active(this);
   for (const std::string& dir : dirs_) {
     const std::string path = dir + "/" + name + ".so";
-    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!handle) continue;
-    auto main_fn = reinterpret_cast<int (*)()>(dlsym(handle, "main"));
-    if (!main_fn) {
-      if (why) *why = path + " has no main";
-      return nullptr;
-    }
-    // The library stays loaded: its class lives as long as the host.
-    if (!run_main(name, main_fn)) {
-      if (why) *why = path + " registered no class";
-      return nullptr;
-    }
-    return st.classes[name];
+    bool there = false;
+    if (!load_file(path, there, why)) return nullptr;
+    if (!there) continue;
+    if (auto it = st.classes.find(name); it != st.classes.end()) return it->second;
+    if (why) *why = path + " registered no class \"" + name + "\"";
+    return nullptr;
   }
   if (why) *why = "no class \"" + name + "\"";
   return nullptr;
