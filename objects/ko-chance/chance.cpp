@@ -47,8 +47,8 @@ void chance_range(Chance* x, max::Symbol*, std::int32_t argc, const max::Atom* a
     x->float_output = 1;
     return;
   }
-  if (argc > 2 || !ko::is_number(argv[0])) return;
-  const std::uint8_t floats = argv[0].a_type == max::A_FLOAT ? 1 : 0;
+  ko::NumberKind kind = ko::NumberKind::Float;
+  if (argc > 2 || !ko::first_kind(argc, argv, kind)) return;
   if (argc == 1) {
     x->low = 0;
     x->high = ko::number_of(argv[0]);
@@ -56,7 +56,7 @@ void chance_range(Chance* x, max::Symbol*, std::int32_t argc, const max::Atom* a
     x->low = ko::number_of(argv[0]);
     if (ko::is_number(argv[1])) x->high = ko::number_of(argv[1]);
   }
-  x->float_output = floats;
+  x->float_output = kind == ko::NumberKind::Float ? 1 : 0;
 }
 
 void chance_assist(Chance*, void*, std::int32_t kind, std::int32_t index, char* text) {
