@@ -1,8 +1,10 @@
 #include "host/patch.h"
 
 #include <dlfcn.h>
+#include <limits.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <unordered_map>
@@ -46,11 +48,57 @@ bool valid_class_name(const std::string& name) {
   return true;
 }
 
-// Every plug-in library loaded, with the class it was loaded for. Process-wide, like the
+// The class of a plug-in file is named after the file itself, so a link such as
+// ko-tobearing.so -> ko-bearing.so loads the class ko-bearing, which registers the
+// link's name as its alias.
+std::string class_name_of(const std::string& real_path) {
+  std::string base = real_path.substr(real_path.find_last_of('/') + 1);
+  if (base.size() > 3 && base.compare(base.size() - 3, 3, ".so") == 0) base.resize(base.size() - 3);
+  return base;
+}
+
+// Every plug-in library loaded, with the class it registered. Process-wide, like the
 // class table: a library is loaded once, whichever patch asks.
 std::unordered_map<void*, std::string>& loaded_plugins() {
   static std::unordered_map<void*, std::string> loaded;
   return loaded;
+}
+
+// Loads the plug-in file at path and runs its main, once per file however many names
+// lead to it: the loader hands back the same handle for the same file. Gives the class
+// the file registered under its own name, or null with a reason.
+max::Class* load_file(const std::string& path, const std::string& name, std::string* why) {
+  HostState& st = state();
+  char real[PATH_MAX];
+  if (!realpath(path.c_str(), real)) {
+    if (why) *why = "cannot load \"" + name + "\": " + std::strerror(errno);
+    return nullptr;
+  }
+  dlerror();
+  void* handle = dlopen(real, RTLD_NOW | RTLD_LOCAL);
+  if (!handle) {
+    const char* reason = dlerror();
+    if (why) *why = "cannot load \"" + name + "\": " + (reason ? reason : "unknown reason");
+    return nullptr;
+  }
+  auto [loaded, fresh] = loaded_plugins().try_emplace(handle, class_name_of(real));
+  if (!fresh) {
+    dlclose(handle);  // only drops the reference this dlopen added
+  } else {
+    auto main_fn = reinterpret_cast<int (*)()>(dlsym(handle, "main"));
+    if (!main_fn) {
+      if (why) *why = path + " has no main";
+      return nullptr;
+    }
+    // The library stays loaded: its class lives as long as the host.
+    run_main(loaded->second, main_fn);
+  }
+  auto it = st.classes.find(loaded->second);
+  if (it == st.classes.end()) {
+    if (why) *why = path + " registered no class";
+    return nullptr;
+  }
+  return it->second;
 }
 
 std::vector<std::string> split_path(const char* value) {
@@ -101,38 +149,12 @@ max::Class* Patch::find_class(const std::string& name, std::string* why) {
     if (access(path.c_str(), F_OK) != 0) continue;
     // The first file found is the plug-in: if it fails to load, say why, rather than
     // look further and report no class.
-    dlerror();
-    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!handle) {
-      const char* reason = dlerror();
-      if (why) *why = "cannot load \"" + name + "\": " + (reason ? reason : path);
-      return nullptr;
-    }
-    // The same file under another name (a link to it) gives the same handle. Its main
-    // has run; running it again would register a second class over the plug-in's own
-    // class variable. The new name is that class under another name instead.
-    auto [loaded, fresh] = loaded_plugins().try_emplace(handle, name);
-    if (!fresh) {
-      dlclose(handle);  // only drops the count this dlopen added
-      auto it = st.classes.find(loaded->second);
-      if (it == st.classes.end()) {
-        if (why) *why = path + " is loaded already and registered no class";
-        return nullptr;
-      }
-      st.classes[name] = it->second;
-      return it->second;
-    }
-    auto main_fn = reinterpret_cast<int (*)()>(dlsym(handle, "main"));
-    if (!main_fn) {
-      if (why) *why = path + " has no main";
-      return nullptr;
-    }
-    // The library stays loaded: its class lives as long as the host.
-    if (!run_main(name, main_fn)) {
-      if (why) *why = path + " registered no class";
-      return nullptr;
-    }
-    return st.classes[name];
+    max::Class* file_class = load_file(path, name, why);
+    if (!file_class) return nullptr;
+    if (auto it = st.classes.find(name); it != st.classes.end()) return it->second;
+    // A link under a name the class does not know: that class under another name.
+    st.classes[name] = file_class;
+    return file_class;
   }
   if (why) *why = "no class \"" + name + "\"";
   return nullptr;
