@@ -30,13 +30,14 @@ int usage() {
 int main(int argc, char** argv) {
   std::vector<std::string> dirs;
   std::vector<std::string> scripts;
+  bool gltrace = false;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     if (a == "-p") {
       if (++i >= argc) return usage();
       dirs.push_back(argv[i]);
     } else if (a == "--gltrace") {
-      // Drawing objects print their OpenGL calls when they have any to make.
+      gltrace = true;
     } else if (a == "-h" || a == "--help") {
       usage();
       return 0;
@@ -51,6 +52,7 @@ int main(int argc, char** argv) {
   patch.add_plugin_dir(exe_dir() + "/../plugins");
   std::ios::sync_with_stdio(true);
   kohost::Script script(patch, std::cout, std::cerr);
+  script.set_gltrace(gltrace);
   bool failed = false;
   if (scripts.empty() || (scripts.size() == 1 && scripts[0] == "-")) {
     std::string line;
@@ -69,6 +71,9 @@ int main(int argc, char** argv) {
       }
       std::ostringstream text;
       text << in.rdbuf();
+      // Files a script names (images it loads, pictures it renders) sit beside it.
+      const auto slash = path.rfind('/');
+      script.set_base_dir(slash == std::string::npos ? "" : path.substr(0, slash));
       script.run_text(text.str());
     }
   }
