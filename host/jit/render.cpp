@@ -266,4 +266,6 @@ void gl_trace_off_for(void* ctx) {
   gl::clear_trace_sink(ctx);
 }
 
+void close_gl_context() { gl::close(); }
+
 }  // namespace kohost

@@ -45,6 +45,10 @@ using GlTraceSink = void (*)(void* ctx, std::string_view line);
 void gl_trace(bool on, GlTraceSink sink, void* ctx);
 void gl_trace_off_for(void* ctx);
 
+// Sends "dest_closing" to every attached drawing object, with the context current, and
+// ends the context; the next draw makes a new one and sends "dest_changed".
+void close_gl_context();
+
 // Matrices made by the host. A name that already holds a host-made matrix is replaced; a
 // name that holds anything else is refused.
 bool matrix_create(const std::string& name, const std::string& type, std::int64_t planes,
