@@ -46,14 +46,14 @@ std::string egl_error(const char* what) {
   return buf;
 }
 
+// Ends the context. The display stays initialised (and the driver loaded) for the next
+// context: the driver keeps a little memory across its own teardown.
 void teardown(Context& c) {
   if (c.dpy != EGL_NO_DISPLAY) {
     eglMakeCurrent(c.dpy, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
     if (c.surf != EGL_NO_SURFACE) eglDestroySurface(c.dpy, c.surf);
     if (c.ctx != EGL_NO_CONTEXT) eglDestroyContext(c.dpy, c.ctx);
-    eglTerminate(c.dpy);
   }
-  c.dpy = EGL_NO_DISPLAY;
   c.ctx = EGL_NO_CONTEXT;
   c.surf = EGL_NO_SURFACE;
   c.fbo = c.color = c.depth = 0;
@@ -102,16 +102,18 @@ bool create(Context& c) {
     c.why = "KOHOST_NO_GL is set";
     return false;
   }
-  c.dpy = open_display();
   if (c.dpy == EGL_NO_DISPLAY) {
-    c.why = egl_error("eglGetDisplay");
-    return false;
-  }
-  EGLint major = 0, minor = 0;
-  if (!eglInitialize(c.dpy, &major, &minor)) {
-    c.why = egl_error("eglInitialize");
-    c.dpy = EGL_NO_DISPLAY;
-    return false;
+    EGLDisplay dpy = open_display();
+    if (dpy == EGL_NO_DISPLAY) {
+      c.why = egl_error("eglGetDisplay");
+      return false;
+    }
+    EGLint major = 0, minor = 0;
+    if (!eglInitialize(dpy, &major, &minor)) {
+      c.why = egl_error("eglInitialize");
+      return false;
+    }
+    c.dpy = dpy;
   }
   if (!eglBindAPI(EGL_OPENGL_API)) {
     c.why = egl_error("eglBindAPI(OpenGL)");
