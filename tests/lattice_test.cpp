@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -289,6 +290,40 @@ TEST_F(LatticeTest, RenderWritesAPngAndNothingToDrawGivesAnEmptyImage) {
   EXPECT_EQ(run("render x.png 0 10\nrender x.png 9000 10"),
             "error: render: the image must be 1 to 8192 pixels a side\n"
             "error: render: the image must be 1 to 8192 pixels a side\n");
+  std::filesystem::remove_all(dir);
+}
+
+TEST_F(LatticeTest, CameraFollowsWhatAViewnavLastSent) {
+  load({"ko-viewnav"});
+  const auto dir = std::filesystem::temp_directory_path() / ("ko-follow-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  script.set_base_dir(dir.string());
+  const std::string sent = run(
+      "new l jit.gl.lattice @grid 2 2 2\nnew c ko-viewnav @pos 1 0.5 6\ncamera follow c\n"
+      "send c rotate.y 12\nsend c rotate.x -8\nsend c bang\nrender followed.png 64 48");
+  // The same camera set by hand, from the three vectors the bang sent.
+  std::istringstream lines(sent);
+  std::string by_hand;
+  for (std::string l; std::getline(lines, l);) {
+    const std::string rest = l.substr(l.find("list ") + 5);
+    if (l.rfind("c.0: ", 0) == 0) by_hand += "camera lookat " + rest + "\n";
+    if (l.rfind("c.1: ", 0) == 0) by_hand += "camera eye " + rest + "\n";
+    if (l.rfind("c.2: ", 0) == 0) by_hand += "camera up " + rest + "\n";
+  }
+  ASSERT_EQ(std::count(by_hand.begin(), by_hand.end(), '\n'), 3) << sent;
+  run(by_hand + "render by_hand.png 64 48\ncamera eye 0 0 2\nrender default.png 64 48");
+  // A camera set by hand stops following: a later bang changes nothing.
+  run("send c fwd 3\nsend c bang\nrender after.png 64 48");
+  EXPECT_EQ(mistakes(), "");
+  kohost::GreyImage followed, by_hand_img, plain, after;
+  std::string why;
+  ASSERT_TRUE(kohost::read_grey_image((dir / "followed.png").string(), followed, &why)) << why;
+  ASSERT_TRUE(kohost::read_grey_image((dir / "by_hand.png").string(), by_hand_img, &why)) << why;
+  ASSERT_TRUE(kohost::read_grey_image((dir / "default.png").string(), plain, &why)) << why;
+  ASSERT_TRUE(kohost::read_grey_image((dir / "after.png").string(), after, &why)) << why;
+  EXPECT_EQ(followed.pixels, by_hand_img.pixels);
+  EXPECT_NE(followed.pixels, plain.pixels);
+  EXPECT_EQ(after.pixels, plain.pixels);
   std::filesystem::remove_all(dir);
 }
 
