@@ -131,6 +131,7 @@ void clear_trace_sink(void* ctx) {
   if (st().ctx == ctx) {
     st().sink = nullptr;
     st().ctx = nullptr;
+    set_trace(false);
   }
 }
 

@@ -17,7 +17,7 @@ void set_real(const jit::GlCalls* real);
 void set_trace(bool on);
 bool tracing();
 void set_trace_sink(TraceSink fn, void* ctx);
-// Clears the sink only when it is still this one.
+// Clears the sink, and ends tracing, only when the sink is still this one.
 void clear_trace_sink(void* ctx);
 
 }  // namespace kohost::gl

@@ -43,6 +43,7 @@ bool render_png(Patch& patch, const Camera& cam, int w, int h, const std::string
 // sink as "glNAME ARG ..." (without the "gl: " of kohost's output).
 using GlTraceSink = void (*)(void* ctx, std::string_view line);
 void gl_trace(bool on, GlTraceSink sink, void* ctx);
+// Ends the trace when its sink is ctx's (a sink going away).
 void gl_trace_off_for(void* ctx);
 
 // Sends "dest_closing" to every attached drawing object, with the context current, and
