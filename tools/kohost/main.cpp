@@ -67,13 +67,14 @@ int usage() {
 int main(int argc, char** argv) {
   std::vector<std::string> dirs;
   std::vector<std::string> scripts;
+  bool gltrace = false;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     if (a == "-p") {
       if (++i >= argc) return usage();
       dirs.push_back(argv[i]);
     } else if (a == "--gltrace") {
-      // Drawing objects print their OpenGL calls when they have any to make.
+      gltrace = true;
     } else if (a == "-h" || a == "--help") {
       usage();
       return 0;
@@ -88,11 +89,15 @@ int main(int argc, char** argv) {
   patch.add_plugin_dir(exe_dir() + "/../plugins");
   std::ios::sync_with_stdio(true);
   kohost::Script script(patch, std::cout, std::cerr);
+  script.set_gltrace(gltrace);
   bool failed = false;
   if (scripts.empty()) scripts.push_back("-");
   for (const std::string& path : scripts) {
     // With several scripts a mistake says which one it is in.
     if (scripts.size() > 1) script.name_file(path);
+    // Files a script names (images it loads, pictures it renders) sit beside it.
+    const auto slash = path.rfind('/');
+    script.set_base_dir(path == "-" || slash == std::string::npos ? "" : path.substr(0, slash));
     std::string why;
     if (!run_file(script, path, why)) {
       std::cout.flush();

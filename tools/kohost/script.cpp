@@ -27,6 +27,7 @@ Script::Script(Patch& patch, std::ostream& out, std::ostream& err) : patch_(patc
 }
 
 Script::~Script() {
+  gl_trace_off_for(this);
   patch_.on_emit(nullptr, nullptr);
   patch_.on_console(nullptr, nullptr);
 }
@@ -35,6 +36,7 @@ void Script::on_emit(void* ctx, const Emission& e) {
   auto* s = static_cast<Script*>(ctx);
   const std::string& id = s->patch_.id_of(e.from);
   s->out_ << format_emission(id.empty() ? "?" : id, e) << '\n';
+  s->follow_camera(e);
 }
 
 void Script::on_console(void* ctx, bool is_error, std::string_view text) {
@@ -165,6 +167,7 @@ void Script::run_line(std::string_view line, LineNo line_no) {
     cmd_assist(t, line_no);
   } else if (cmd == "defer") {
     cmd_defer(t, line_no);
+  } else if (run_render_command(cmd, t, line_no)) {
   } else if (cmd == "echo") {
     std::string_view rest = line.substr(line.find("echo") + 4);
     while (!rest.empty() && is_blank(rest.front())) rest.remove_prefix(1);

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "host/jit/scene.h"
 #include "host/patch.h"
 #include "tools/kohost/lines.h"
 
@@ -29,6 +30,11 @@ class Script {
   void name_file(std::string file) { file_ = std::move(file); }
   // True once any line was a mistake.
   bool failed() const { return failed_; }
+  // Prints every OpenGL call of a drawing object as a "gl: ..." line.
+  void set_gltrace(bool on);
+  // Relative file names in matrix load and render are taken from this folder ("" for the
+  // current one).
+  void set_base_dir(std::string dir) { base_dir_ = std::move(dir); }
 
  private:
   struct Token {
@@ -47,6 +53,16 @@ class Script {
   void cmd_free(const std::vector<Token>& t, LineNo line_no);
   void cmd_assist(const std::vector<Token>& t, LineNo line_no);
   void cmd_defer(const std::vector<Token>& t, LineNo line_no);
+  // matrix, draw, gltrace, camera, render (script_render.cpp); false for other commands.
+  bool run_render_command(const std::string& cmd, const std::vector<Token>& t, LineNo line_no);
+  void cmd_matrix(const std::vector<Token>& t, LineNo line_no);
+  void cmd_draw(const std::vector<Token>& t, LineNo line_no);
+  void cmd_gltrace(const std::vector<Token>& t, LineNo line_no);
+  void cmd_camera(const std::vector<Token>& t, LineNo line_no);
+  void cmd_render(const std::vector<Token>& t, LineNo line_no);
+  std::string path_of(const std::string& name) const;
+  void follow_camera(const Emission& e);
+  static void on_gl(void* ctx, std::string_view line);
 
   static void on_emit(void* ctx, const Emission& e);
   static void on_console(void* ctx, bool is_error, std::string_view text);
@@ -57,6 +73,9 @@ class Script {
   std::string file_;
   bool failed_ = false;
   bool hold_ = false;
+  Camera camera_;
+  std::string follow_;  // id of the object the camera follows
+  std::string base_dir_;
 };
 
 }  // namespace kohost
