@@ -265,6 +265,24 @@ TEST_F(HeightFieldTest, DimKeepsTheCountsInsideTheStores) {
   EXPECT_EQ(mistakes(), "");
 }
 
+TEST_F(HeightFieldTest, ARebuildChangesOnlyTheActiveCells) {
+  // 250 columns, 3 rows. A shift puts 250 into column 250 of row 1, right of the grid.
+  std::string script = "new h ko-heightfield @dim 250 3\nsend h";
+  for (int c = 1; c <= 250; ++c) script += " " + std::to_string(c);
+  script += "\nsend h shift 1\n";
+  // 257 one-value lists: the ring comes round to the first list's row and wraps in the
+  // middle of the grid.
+  for (int k = 1; k <= 257; ++k) script += "send h list " + std::to_string(k) + "\n";
+  run(script);
+  EXPECT_EQ(run("send h coord 0 0 0\nsend h coord 0 249 0\nsend h coord 1 0 0\nsend h coord 2 0 0\n"
+                "send h coord 1 250 0\nsend h coord 0 250 0\nsend h coord 1 249 0"),
+            "h.1: float 257.0\nh.1: float 250.0\nh.1: float 256.0\nh.1: float 255.0\n"
+            "h.1: float 250.0\nh.1: float 0.0\nh.1: float 0.0\n");
+  // The same with the newest row at the bottom.
+  EXPECT_EQ(run("send h dir 1\nsend h list 9\nsend h coord 2 0 0\nsend h coord 1 0 0\nsend h coord 1 250 0"),
+            "h.1: float 9.0\nh.1: float 257.0\nh.1: float 250.0\n");
+}
+
 TEST_F(HeightFieldTest, CreationKeys) {
   struct Case {
     const char* args;

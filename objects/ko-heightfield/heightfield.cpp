@@ -56,13 +56,44 @@ std::int32_t ring_row(std::int32_t a) {
   return a;
 }
 
+// Copying rows one by one costs a call per row. When at most kTail cells lie right of
+// the active columns, a run of kRun rows goes in one copy instead, which also passes
+// over those cells; their old values are saved first and put back while the run is
+// still in the cache, so only active cells change.
+constexpr int kTail = 8;
+constexpr std::int32_t kRun = 16;
+
+// n rows (at most kRun) of the first cols columns, at the stores' common row stride.
+void copy_run(double* dst, const double* src, std::int32_t n, std::int32_t cols) {
+  double* const tail = dst + kSide - kTail;
+  double saved[kRun][kTail];
+  for (std::int32_t r = 0; r < n - 1; ++r) std::memcpy(saved[r], tail + r * kSide, sizeof saved[r]);
+  std::memcpy(dst, src, static_cast<std::size_t>((n - 1) * kSide + cols) * sizeof(double));
+  for (std::int32_t r = 0; r < n - 1; ++r)
+    for (int k = cols - (kSide - kTail); k < kTail; ++k) tail[r * kSide + k] = saved[r][k];
+}
+
+void copy_rows(double* dst, const double* src, std::int32_t n, std::int32_t cols) {
+  const std::size_t bytes = static_cast<std::size_t>(cols) * sizeof(double);
+  if (cols < kSide - kTail) {
+    for (std::int32_t r = 0; r < n; ++r) std::memcpy(dst + r * kSide, src + r * kSide, bytes);
+    return;
+  }
+  for (std::int32_t r = 0; r < n; r += kRun) copy_run(dst + r * kSide, src + r * kSide, std::min(kRun, n - r), cols);
+}
+
 // The newest list goes to row 0 (dir 0) or row R-1, older ones follow.
 void rebuild(const HeightField* x) {
-  const std::size_t bytes = static_cast<std::size_t>(x->cols) * sizeof(double);
-  for (std::int32_t r = 0; r < x->rows; ++r) {
-    double* dst = grid[x->dir == 0 ? r : x->rows - 1 - r];
-    std::memcpy(dst, ring[ring_row(x->ring_pos + 1 + r)], bytes);
+  const std::int32_t rows = x->rows;
+  const std::int32_t newest = ring_row(x->ring_pos + 1);
+  if (x->dir == 0) {
+    // Rows 0.. come from ring rows newest.., in two runs where the ring wraps.
+    const std::int32_t first = std::min(rows, kRingRows - newest);
+    copy_rows(grid[0], ring[newest], first, x->cols);
+    copy_rows(grid[first], ring[0], rows - first, x->cols);
+    return;
   }
+  for (std::int32_t r = 0; r < rows; ++r) copy_rows(grid[rows - 1 - r], ring[ring_row(newest + r)], 1, x->cols);
 }
 
 void heightfield_list(HeightField* x, max::Symbol*, std::int32_t argc, const max::Atom* argv) {
