@@ -22,6 +22,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
 const std::pair<const char*, const char*> kPairs[] = {
     {"host_rescale", "direct_rescale"},
     {"fast_sin", "libc_sin"},
+    {"heightfield_push", "heightfield_memcpy"},
+    {"springmesh_step", "springmesh_loop"},
 };
 
 }  // namespace

@@ -52,6 +52,24 @@ inline void outlet_floats(max::Outlet* o, max::Atom* buffer, std::initializer_li
   max::outlet_list(o, nullptr, n, buffer);
 }
 
+// A grid cell as it leaves an object: long row, long column, float height.
+struct GridPoint {
+  std::int32_t i, j;
+  double height;
+};
+
+// Sends one or more grid points as one list (a point, or a segment of two), built in the
+// record's own output buffer.
+inline void outlet_grid_points(max::Outlet* o, max::Atom* buffer, std::initializer_list<GridPoint> points) {
+  short n = 0;
+  for (const GridPoint& p : points) {
+    atom_setlong(buffer[n++], p.i);
+    atom_setlong(buffer[n++], p.j);
+    atom_setfloat(buffer[n++], p.height);
+  }
+  max::outlet_list(o, nullptr, n, buffer);
+}
+
 // A read position in an atom list. A place meant for a number takes the number at the
 // position and moves past it; any other atom fills nothing and stays, so every later
 // place looks at the same atom. Nothing past the end is ever read.

@@ -15,4 +15,8 @@ constexpr std::int32_t to_long(double v) {
   return static_cast<std::int32_t>(v);
 }
 
+// The low 16 (or 8) bits of a long, as a short (or byte) field keeps them.
+constexpr std::int16_t low16(std::int32_t v) { return static_cast<std::int16_t>(v); }
+constexpr std::uint8_t low8(std::int32_t v) { return static_cast<std::uint8_t>(v); }
+
 }  // namespace ko
