@@ -171,8 +171,10 @@ void vertex_normals(Relief* x, std::int64_t C, std::int64_t R) {
       if (j <= R - 3 && i >= 1) add(k - R, 0), add(k - R, 1);
       if (j >= 1 && i <= C - 3) add(k - 1, 0), add(k - 1, 1);
       if (j >= 1 && i >= 1) add(k - R - 1, 1);
-      // A grid of two columns or rows has no cells: such a point faces straight up.
-      store(out + 3 * k, any ? normalise(n) : Vec{0.0f, 0.0f, 1.0f});
+      // A grid of two columns or rows has no cells, and faces never computed are zero:
+      // such a point faces straight up.
+      const bool none = !any || (n.x == 0.0f && n.y == 0.0f && n.z == 0.0f);
+      store(out + 3 * k, none ? Vec{0.0f, 0.0f, 1.0f} : normalise(n));
     }
   }
 }
