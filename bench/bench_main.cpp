@@ -22,6 +22,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
 const std::pair<const char*, const char*> kPairs[] = {
     {"host_rescale", "direct_rescale"},
     {"fast_sin", "libc_sin"},
+    {"relief_read_256", "memcpy_relief_bytes"},                       // relief_vs_memcpy, target 3
+    {"relief_draw_displaylist_256", "relief_draw_immediate_256"},   // displaylist_vs_immediate, target 0.5
 };
 
 }  // namespace

@@ -175,14 +175,16 @@ TEST_F(ReliefGeometryTest, FlatHeightsFaceStraightUp) {
 }
 
 TEST_F(ReliefGeometryTest, NormalsAndTextureCoordinatesOfAnyGrid) {
-  run("new r jit.gl.scanrelief @zscale 3\nmatrix m char 1 30 30");
+  run("new r jit.gl.scanrelief @zscale 3\nmatrix m char 1 256 256");
   unsigned char* c = cells("m");
   std::uint32_t s = 12345;
-  for (int n = 0; n < 900; ++n) c[n] = static_cast<unsigned char>((s = s * 1103515245u + 12345u) >> 24);
+  for (int n = 0; n < 256 * 256; ++n) c[n] = static_cast<unsigned char>((s = s * 1103515245u + 12345u) >> 24);
   run("send r jit_matrix m");
   const std::size_t cap = 512 * 512;
   const std::vector<float> h = buffer(inner("r")->posit, cap);
-  for (const auto& [C, R] : {std::pair{30, 30}, {9, 4}, {4, 9}, {2, 6}, {6, 2}, {3, 3}}) {
+  // Grids of many blocks of columns, with ragged ends, and the smallest.
+  for (const auto& [C, R] : {std::pair{30, 30}, {256, 256}, {70, 133}, {131, 67}, {9, 4}, {4, 9}, {2, 6}, {6, 2},
+                             {3, 3}, {3, 5}, {5, 3}}) {
     SCOPED_TRACE(std::to_string(C) + " x " + std::to_string(R));
     run("send r dim " + std::to_string(C) + " " + std::to_string(R));
     const relief::Relief* x = inner("r");

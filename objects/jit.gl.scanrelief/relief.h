@@ -44,6 +44,9 @@ void read_heights(Relief* x, const jit::MatrixInfo& info, const unsigned char* d
 // Face normals, vertex normals and texture coordinates for the current dim.
 void derive(Relief* x);
 
+// Whether the processor runs AVX (the geometry's wide paths give the same results).
+bool cpu_has_avx();
+
 // The vertex matrix from the buffers and the colour.
 void fill_vertices(Relief* x, void* matrix);
 // The colour planes of every vertex, when the colour changed.
