@@ -24,6 +24,8 @@ const std::pair<const char*, const char*> kPairs[] = {
     {"fast_sin", "libc_sin"},
     {"heightfield_push", "heightfield_memcpy"},
     {"springmesh_step", "springmesh_loop"},
+    {"relief_read_256", "memcpy_relief_bytes"},                       // relief_vs_memcpy, target 3
+    {"relief_draw_displaylist_256", "relief_draw_immediate_256"},   // displaylist_vs_immediate, target 0.5
 };
 
 }  // namespace

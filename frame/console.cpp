@@ -32,6 +32,9 @@ void post_banner(Banner form, const char* name, std::int32_t time, const char* d
     case Banner::G:
       max::post("%s%s, %s%s\t\tv.%s", kD0x7, name, kAttribution, kD0x7, "Ax14@");
       break;
+    case Banner::H:
+      max::post("%s", "// 20041212   \xF5\xF5\xF5  \xF8\xF8\xF8\xF8\xF8\xF8  \xF5\xF5\xF5");
+      break;
   }
 }
 

@@ -9,9 +9,9 @@
 
 namespace ko {
 
-enum class Banner { A, B, C, D, E, F, G };
+enum class Banner { A, B, C, D, E, F, G, H };
 
-// Posts the load banner of the given form. Build date and time come from the plug-in's
+// Posts the load banner of the given form (H is a fixed version stamp: no name, no time). Build date and time come from the plug-in's
 // own compilation, through KO_POST_BANNER.
 void post_banner(Banner form, const char* name, std::int32_t time, const char* build_date,
                  const char* build_time);

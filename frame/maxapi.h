@@ -111,6 +111,8 @@ KO_HOST_API void error(const char* fmt, ...) KO_PRINTF(1, 2);
 KO_HOST_API void sprintf(char* buffer, const char* fmt, ...) KO_PRINTF(2, 3);
 KO_HOST_API std::int32_t gettime();
 KO_HOST_API void* sysmem_newptr(std::int32_t size);
+// A block whose bytes are all zero, or null.
+KO_HOST_API void* sysmem_newptrclear(std::int32_t size);
 KO_HOST_API void sysmem_freeptr(void* block);
 
 // Low-priority call: queued per object and method; a newer call replaces one still waiting.

@@ -28,7 +28,17 @@ void vconsole(bool is_error, const char* fmt, va_list ap) {
   big.resize(static_cast<std::size_t>(n));
   console_line(is_error, big);
 }
+// Calls of sysmem_newptr / sysmem_newptrclear until the one that fails; 0: none fails.
+std::int64_t fail_countdown = 0;
+
 }  // namespace
+
+void fail_allocation(std::int64_t nth) { fail_countdown = nth > 0 ? nth : 0; }
+
+bool allocation_fails() {
+  if (fail_countdown == 0) return false;
+  return --fail_countdown == 0;
+}
 
 void console_line(bool is_error, std::string_view text) {
   if (Patch* p = state().active)
@@ -72,8 +82,13 @@ std::int32_t gettime() {
 }
 
 void* sysmem_newptr(std::int32_t size) {
-  if (size < 0) return nullptr;
+  if (size < 0 || kohost::allocation_fails()) return nullptr;
   return std::malloc(size == 0 ? 1 : static_cast<std::size_t>(size));
+}
+
+void* sysmem_newptrclear(std::int32_t size) {
+  if (size < 0 || kohost::allocation_fails()) return nullptr;
+  return std::calloc(1, size == 0 ? 1 : static_cast<std::size_t>(size));
 }
 
 void sysmem_freeptr(void* block) { std::free(block); }

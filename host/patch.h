@@ -28,6 +28,13 @@ struct Emission {
 // as a plug-in's would be, with the given class name.
 void register_class(const std::string& name, int (*main_fn)());
 
+// Makes the nth call of sysmem_newptr or sysmem_newptrclear from now on give null (1: the
+// next one), so that tests can see an object live through a failed allocation; 0 turns
+// it off. Only that one call fails.
+void fail_allocation(std::int64_t nth);
+// Counts one allocation against fail_allocation; true for the one that must fail.
+bool allocation_fails();
+
 // Runs the low-priority calls that are waiting; returns how many ran.
 int run_deferred();
 std::size_t deferred_count();

@@ -131,6 +131,8 @@ TEST_F(ConsoleTest, BannerForms) {
       {ko::Banner::E, "\t \t \a \t  0000abcdd\t  \t\t\tko-x ko objects04:36:08"},
       {ko::Banner::F, "Oct 23 2005 \t \a \t  04:36:08\t 000abcdd"},
       {ko::Banner::G, "\xD0\xD0\xD0\xD0\xD0\xD0\xD0ko-x, ko objects\xD0\xD0\xD0\xD0\xD0\xD0\xD0\t\tv.Ax14@"},
+      // A fixed stamp: no name, no time.
+      {ko::Banner::H, "// 20041212   \xF5\xF5\xF5  \xF8\xF8\xF8\xF8\xF8\xF8  \xF5\xF5\xF5"},
   };
   for (const Case& c : cases) {
     lines.clear();

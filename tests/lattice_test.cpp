@@ -236,8 +236,9 @@ TEST_F(LatticeTest, RenderedLinesAreWhereTheCameraPutsThem) {
       }
     }
     ASSERT_EQ(proj.size(), 54u * 4);
-    // Lit pixels show the lattice's colour at full strength (its normal faces the light at
-    // the viewer); every pixel away from all segments is the black background.
+    // Lit pixels show the lattice's colour at full strength (the layer turns the normal of
+    // geometry without normals towards the light); every pixel away from all segments is
+    // the black background.
     int lit = 0, background = 0;
     for (int row = 0; row < h; ++row)
       for (int col = 0; col < w; ++col) {

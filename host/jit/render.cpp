@@ -123,6 +123,10 @@ float clamp_width(float v) {
   return v > 64.0f ? 64.0f : v;
 }
 
+// Towards the light, in eye coordinates (unit length): from the left, above and behind the
+// viewer, low enough that small turns of a surface change its shading.
+constexpr float kLight[3] = {-0.7990019f, 0.4494386f, 0.3995009f};
+
 GLenum poly_mode(std::int32_t v) { return v == 1 ? GL_LINE : v == 2 ? GL_POINT : GL_FILL; }
 
 class ActivePatch {
@@ -149,12 +153,14 @@ void begin_frame(const Camera& cam, int w, int h, bool clear) {
   f.glLoadMatrixf(p.m);
   f.glMatrixMode(GL_MODELVIEW);
   f.glLoadIdentity();
-  // A light at the viewer: a surface facing the eye shows its full colour.
-  const float toward_viewer[] = {0.0f, 0.0f, 1.0f, 0.0f};
-  const float ambient[] = {0.2f, 0.2f, 0.2f, 1.0f};
-  const float diffuse[] = {0.8f, 0.8f, 0.8f, 1.0f};
+  // One light, over the viewer's left shoulder: surfaces turned towards it are bright and
+  // those turned away dark, so an object's normals show in its shading. Ambient and
+  // diffuse add up to 1: a surface facing the light shows its full colour.
+  const float toward_light[] = {kLight[0], kLight[1], kLight[2], 0.0f};
+  const float ambient[] = {0.12f, 0.12f, 0.12f, 1.0f};
+  const float diffuse[] = {0.88f, 0.88f, 0.88f, 1.0f};
   const float none[] = {0.0f, 0.0f, 0.0f, 1.0f};
-  f.glLightfv(GL_LIGHT0, GL_POSITION, toward_viewer);
+  f.glLightfv(GL_LIGHT0, GL_POSITION, toward_light);
   f.glLightfv(GL_LIGHT0, GL_AMBIENT, ambient);
   f.glLightfv(GL_LIGHT0, GL_DIFFUSE, diffuse);
   f.glLightfv(GL_LIGHT0, GL_SPECULAR, none);
@@ -169,7 +175,8 @@ void begin_frame(const Camera& cam, int w, int h, bool clear) {
 }
 
 // One object, placed by its own attributes, in its own colour and drawing state. Its
-// current normal faces the viewer, so geometry without normals is lit fully.
+// current normal faces the light, so geometry without normals of its own (lines, points)
+// shows its full colour.
 void draw_one(jit::Ob3d* o, const Mat4& view) {
   const gl::Fns& f = gl::fns();
   f.glPushAttrib(GL_ALL_ATTRIB_BITS);
@@ -179,7 +186,12 @@ void draw_one(jit::Ob3d* o, const Mat4& view) {
                          scale(o->scale));
   const Mat4 mv = mul(view, model);
   f.glLoadMatrixf(mv.m);
-  f.glNormal3f(mv.m[2], mv.m[6], mv.m[10]);
+  // The normal that the model-view M turns towards the light: normals go by M^-T, so
+  // M^T L (GL_NORMALIZE restores the length).
+  float n[3];
+  for (int i = 0; i < 3; ++i)
+    n[i] = mv.m[i * 4] * kLight[0] + mv.m[i * 4 + 1] * kLight[1] + mv.m[i * 4 + 2] * kLight[2];
+  f.glNormal3f(n[0], n[1], n[2]);
   f.glTexCoord2f(0.0f, 0.0f);
   f.glColor4f(o->color[0], o->color[1], o->color[2], o->color[3]);
   f.glLineWidth(clamp_width(o->line_width));

@@ -33,8 +33,9 @@ inline constexpr std::int64_t kMaxImagePixels = std::int64_t{1} << 24;
 bool draw_object(Patch& patch, max::Object* x, const Camera& cam, std::string* why);
 
 // Draws every enabled drawing object of the patch, in the order they were attached, into
-// a w x h image: perspective projection, depth test, a light at the viewer, a black
-// background. rgb gets w * h * 3 bytes, rows from the bottom up.
+// a w x h image: perspective projection, depth test, a light over the viewer's left
+// shoulder (geometry without normals shows its full colour), a black background. rgb
+// gets w * h * 3 bytes, rows from the bottom up.
 bool render_image(Patch& patch, const Camera& cam, int w, int h, std::vector<std::uint8_t>& rgb, std::string* why);
 // The same, written as a PNG file.
 bool render_png(Patch& patch, const Camera& cam, int w, int h, const std::string& path, std::string* why);

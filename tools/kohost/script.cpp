@@ -36,7 +36,7 @@ void Script::on_emit(void* ctx, const Emission& e) {
   auto* s = static_cast<Script*>(ctx);
   const std::string& id = s->patch_.id_of(e.from);
   s->out_ << format_emission(id.empty() ? "?" : id, e) << '\n';
-  s->follow_camera(e);
+  s->note_view(e);
 }
 
 void Script::on_console(void* ctx, bool is_error, std::string_view text) {
@@ -230,7 +230,10 @@ void Script::cmd_connect(const std::vector<Token>& t, LineNo line_no, bool conne
 
 void Script::cmd_free(const std::vector<Token>& t, LineNo line_no) {
   if (t.size() != 2) return fail(line_no, "usage: free ID");
-  if (max::Object* x = object(t[1].text, line_no)) patch_.free(x);
+  if (max::Object* x = object(t[1].text, line_no)) {
+    patch_.free(x);
+    forget_views(t[1].text);
+  }
 }
 
 void Script::cmd_assist(const std::vector<Token>& t, LineNo line_no) {

@@ -2,6 +2,7 @@
 // every emission and console line written out in the order it happens.
 #pragma once
 
+#include <map>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -61,7 +62,15 @@ class Script {
   void cmd_camera(const std::vector<Token>& t, LineNo line_no);
   void cmd_render(const std::vector<Token>& t, LineNo line_no);
   std::string path_of(const std::string& name) const;
-  void follow_camera(const Emission& e);
+  // The last eye, point looked at and up vector each object sent (outlets 1, 0 and 2, three
+  // numbers each), for camera follow.
+  struct SentView {
+    double v[3][3] = {};
+    bool sent[3] = {};
+  };
+  void note_view(const Emission& e);
+  void follow_view(const SentView& view);
+  void forget_views(const std::string& id);
   static void on_gl(void* ctx, std::string_view line);
 
   static void on_emit(void* ctx, const Emission& e);
@@ -75,6 +84,7 @@ class Script {
   bool hold_ = false;
   Camera camera_;
   std::string follow_;  // id of the object the camera follows
+  std::map<std::string, SentView, std::less<>> views_;
   std::string base_dir_;
 };
 

@@ -65,8 +65,8 @@ void Script::set_gltrace(bool on) {
     gl_trace(false, nullptr, nullptr);
 }
 
-void Script::follow_camera(const Emission& e) {
-  if (follow_.empty() || e.outlet < 0 || e.outlet > 2 || e.argc != 3 || patch_.id_of(e.from) != follow_) return;
+void Script::note_view(const Emission& e) {
+  if (e.outlet < 0 || e.outlet > 2 || e.argc != 3) return;
   double v[3];
   for (int i = 0; i < 3; ++i) {
     const max::Atom& a = e.argv[i];
@@ -77,9 +77,26 @@ void Script::follow_camera(const Emission& e) {
     else
       return;
   }
-  // Outlet 0 the point looked at, 1 the eye, 2 the up vector.
-  double* dst = e.outlet == 0 ? camera_.lookat : e.outlet == 1 ? camera_.eye : camera_.up;
-  for (int i = 0; i < 3; ++i) dst[i] = v[i];
+  const std::string& id = patch_.id_of(e.from);
+  if (id.empty()) return;
+  SentView& view = views_[id];
+  for (int i = 0; i < 3; ++i) view.v[e.outlet][i] = v[i];
+  view.sent[e.outlet] = true;
+  if (id == follow_) follow_view(view);
+}
+
+// Outlet 0 the point looked at, 1 the eye, 2 the up vector.
+void Script::follow_view(const SentView& view) {
+  double* const dst[3] = {camera_.lookat, camera_.eye, camera_.up};
+  for (int o = 0; o < 3; ++o)
+    if (view.sent[o])
+      for (int i = 0; i < 3; ++i) dst[o][i] = view.v[o][i];
+}
+
+void Script::forget_views(const std::string& id) {
+  views_.erase(id);
+  // The camera keeps the last view of an object that goes away, and follows nothing.
+  if (id == follow_) follow_.clear();
 }
 
 void Script::cmd_matrix(const std::vector<Token>& t, LineNo line_no) {
@@ -147,6 +164,8 @@ void Script::cmd_camera(const std::vector<Token>& t, LineNo line_no) {
   if (t.size() == 3 && t[1].text == "follow") {
     if (!object(t[2].text, line_no)) return;
     follow_ = t[2].text;
+    // What it sent before it was followed counts too.
+    if (auto it = views_.find(follow_); it != views_.end()) follow_view(it->second);
     return;
   }
   if (t.size() != 5 || (t[1].text != "eye" && t[1].text != "lookat" && t[1].text != "up")) return fail(line_no, usage);
