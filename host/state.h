@@ -1,7 +1,8 @@
 // Process-wide host state: the plain-C API has no context argument, so classes,
-// symbols and the patch that receives console lines live here.
+// symbols, the patch that receives console lines and the message under way live here.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -10,6 +11,8 @@
 
 #include "host/host.h"
 
+#define KO_HIDDEN __attribute__((visibility("hidden")))
+
 namespace kohost {
 
 struct HostState {
@@ -17,20 +20,63 @@ struct HostState {
   std::unordered_map<std::string, max::Class*> classes;  // by name and by alias
   std::string loading_name;                              // class name for the next setup
   max::Class* setup_class = nullptr;                     // the class being bound
-  Patch* active = nullptr;                               // console lines and new objects go here
-  int depth = 0;                                         // nested message deliveries
 };
 
 HostState& state();
 
-// Delivers a message to an inlet of an object, by the dispatch rules.
-void deliver(max::Object* to, int inlet, max::Symbol* sel, int argc, const max::Atom* argv);
+// What the dispatcher reads on every delivery, in one plain global.
+struct Run {
+  std::int64_t left = 0;              // deliveries the message from outside may still make
+  const char* stack_limit = nullptr;  // no delivery starts from a frame below this
+  int depth = 0;                      // messages under way, nested
+  int observers = 0;                  // patches that watch emissions
+  bool watch = true;                  // depth == 0 or observers > 0: emissions take the slow path
+  bool stopped = false;               // the message ran out of budget or stack
+  bool cleanup = false;               // records or cords wait for the message to end
+  Patch* active = nullptr;            // console lines and new objects go here
+};
+extern Run run KO_HIDDEN;
 
-// Sends a message out of an outlet: observers first, then every cord in the order made.
-void emit(max::Outlet* o, max::Symbol* sel, int argc, const max::Atom* argv);
+// The common selectors, fixed records that gensym hands out for their texts.
+extern max::Symbol sym_bang KO_HIDDEN;
+extern max::Symbol sym_int KO_HIDDEN;
+extern max::Symbol sym_float KO_HIDDEN;
+extern max::Symbol sym_list KO_HIDDEN;
+extern max::Symbol sym_assist KO_HIDDEN;
+
+inline void update_watch() { run.watch = run.depth == 0 || run.observers > 0; }
+
+// The work of one message that enters the patch from outside (a script line, a deferred
+// call, a creation, a draw). The outermost one grants the delivery budget and takes the
+// thread's stack limit; when it ends, what was freed or cut meanwhile is released.
+class Entry {
+ public:
+  explicit Entry(std::int64_t budget) {
+    if (run.depth++ == 0) open(budget);
+  }
+  ~Entry() {
+    if (--run.depth == 0) close();
+  }
+  Entry(const Entry&) = delete;
+  Entry& operator=(const Entry&) = delete;
+
+ private:
+  static void open(std::int64_t budget) KO_HIDDEN;
+  static void close() KO_HIDDEN;
+};
+
+// The budget of the patch at work, or the default.
+std::int64_t current_budget() KO_HIDDEN;
+
+// Delivers a message to an inlet of an object, by the dispatch rules, within the budget
+// and the stack limit of the message under way.
+void deliver(max::Object* to, int inlet, max::Symbol* sel, int argc, const max::Atom* argv) KO_HIDDEN;
 
 // Console lines, to the active patch.
 void console_line(bool is_error, std::string_view text);
+
+// Where the dispatch rules report.
+DispatchSink& dispatch_sink() KO_HIDDEN;
 
 // Symbols the dispatcher compares against.
 struct CommonSymbols {
@@ -44,5 +90,11 @@ const CommonSymbols& syms();
 
 // Deferred calls of an object are dropped when it goes away.
 void drop_deferred(max::Object* x);
+
+// Cuts cord i of an outlet: at once when no message is under way, else it is marked and
+// swept when the message ends.
+void cut_cord(max::Outlet* o, std::size_t i) KO_HIDDEN;
+// Releases the records freed and sweeps the cords cut while the message was under way.
+void release_pending() KO_HIDDEN;
 
 }  // namespace kohost
