@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/ratio.h"
 #include "host/patch.h"
 #include "objects/ko-rescale/rescale_map.h"
 
@@ -55,5 +56,7 @@ void bench_direct_rescale(benchmark::State& state) {
 
 BENCHMARK(bench_host_rescale)->Name("host_rescale");
 BENCHMARK(bench_direct_rescale)->Name("direct_rescale");
+
+KO_RATIO("rescale_vs_direct", {"host_rescale", 1}, {"direct_rescale", 1}, 5);
 
 }  // namespace

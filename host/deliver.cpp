@@ -24,42 +24,6 @@ constexpr std::size_t kMaxMargin = 256 * 1024;
 // On a stack that is not the thread's own (a fiber), nesting is allowed this far down.
 constexpr std::size_t kUnknownStackRoom = 32 * 1024;
 
-struct StackBounds {
-  const char* low;
-  const char* high;
-};
-
-StackBounds read_stack_bounds() {
-  StackBounds b{nullptr, nullptr};
-  pthread_attr_t attr;
-  if (pthread_getattr_np(pthread_self(), &attr) != 0) return b;
-  void* addr = nullptr;
-  std::size_t size = 0;
-  if (pthread_attr_getstack(&attr, &addr, &size) == 0 && addr && size > 0) {
-    b.low = static_cast<const char*>(addr);
-    b.high = b.low + size;
-  }
-  pthread_attr_destroy(&attr);
-  return b;
-}
-
-__attribute__((tls_model("initial-exec"))) thread_local StackBounds thread_stack{nullptr, nullptr};
-
-const char* stack_limit_here() {
-  if (!thread_stack.high) [[unlikely]] {
-    thread_stack = read_stack_bounds();
-    if (!thread_stack.high) thread_stack.high = reinterpret_cast<const char*>(1);  // unknown: not asked again
-  }
-  const char* frame = static_cast<const char*>(__builtin_frame_address(0));
-  const StackBounds b = thread_stack;
-  if (frame > b.low && frame <= b.high) {
-    const auto size = static_cast<std::size_t>(b.high - b.low);
-    return b.low + std::clamp(size / 4, kMinMargin, kMaxMargin);
-  }
-  const auto room = static_cast<std::size_t>(reinterpret_cast<std::uintptr_t>(frame));
-  return room > kUnknownStackRoom ? frame - kUnknownStackRoom : nullptr;
-}
-
 class HostSink final : public DispatchSink {
  public:
   const char* class_name(const max::Object* x) override { return x->o_class->name.c_str(); }
@@ -68,24 +32,30 @@ class HostSink final : public DispatchSink {
 HostSink sink;
 
 // Past the budget or the stack limit: one error line, then the rest of the message's
-// work is dropped.
-[[gnu::noinline, gnu::cold]] bool refuse(const max::Object* to, const max::Symbol* sel, bool out_of_stack) {
+// work is dropped. Also the first delivery of a message, whose stack limit is still to
+// be read: true when that delivery may go on.
+[[gnu::noinline]] bool refused(const max::Object* to, const max::Symbol* sel, const char* sp) {
+  if (run.stack_limit == kLimitUnread) {
+    run.stack_limit = read_stack_limit(sp);
+    if (run.left >= 0 && sp >= run.stack_limit) return false;
+  }
+  const bool out_of_stack = sp < run.stack_limit;
   run.left = 0;
-  if (run.stopped) return false;
+  if (run.stopped) return true;
   run.stopped = true;
   char line[512];
   std::snprintf(line, sizeof line, "%s: %s, message \"%s\" dropped", to->o_class->name.c_str(),
                 out_of_stack ? "stack overflow" : "delivery budget exhausted", sel->s_name);
   console_line(true, line);
-  return false;
+  return true;
 }
 
+// Spends one delivery; false (after refuse) when the budget or the stack is spent.
 inline bool admit(const max::Object* to, const max::Symbol* sel) {
-  const bool budget = --run.left >= 0;
-  const bool stack = static_cast<const char*>(__builtin_frame_address(0)) >= run.stack_limit;
-  if (budget && stack) [[likely]]
-    return true;
-  return refuse(to, sel, !stack);
+  const char* sp = stack_pointer();
+  if (--run.left < 0 || sp < run.stack_limit) [[unlikely]]
+    return !refused(to, sel, sp);
+  return true;
 }
 
 void deliver_checked(max::Object* to, int inlet, max::Symbol* sel, int argc, const max::Atom* argv) {
@@ -96,8 +66,10 @@ void deliver_checked(max::Object* to, int inlet, max::Symbol* sel, int argc, con
   dispatch(to->o_class->methods, to, inlet, sel, argc, argv, sink);
 }
 
-// The four shapes a message leaves an outlet in. Each knows its selector, how it reaches
-// a left inlet, and its atoms for everything else.
+// The four shapes a message leaves an outlet in, passed by value: the hot path takes no
+// address of a local, so the handler call is its last act and compiles to a jump. Each
+// knows its selector, how it reaches a left inlet, and its atoms for everything else
+// (other inlets, observers), which are built out of line.
 struct BangMessage {
   max::Symbol* selector() const { return &sym_bang; }
   void to_left(max::Object* x) const { dispatch_bang(x->o_class->methods, x, sink); }
@@ -146,77 +118,150 @@ struct AtomsMessage {
 };
 
 template <class M>
-inline void deliver_cord(const max::Cord c, const M& m) {
-  if (!c.to) return;  // cut while this message was under way
-  if (!admit(c.to, m.selector())) return;
-  if (c.inlet == 0) [[likely]]
-    return m.to_left(c.to);
+[[gnu::noinline]] void to_inlet(const M m, max::Object* x, int inlet) {
   m.with_atoms([&](int argc, const max::Atom* argv) {
-    dispatch(c.to->o_class->methods, c.to, c.inlet, m.selector(), argc, argv, sink);
+    dispatch(x->o_class->methods, x, inlet, m.selector(), argc, argv, sink);
   });
 }
 
 template <class M>
-inline void emit_cords(max::Outlet* o, const M& m) {
-  if (o->cords.size() == 1) [[likely]]
-    return deliver_cord(o->cords[0], m);
+inline void notify(const M m, max::Outlet* o) {
+  max::Object* from = o->owner;
+  if (from->o_host->freed) return;
+  if (Patch* p = from->o_host->patch)
+    m.with_atoms([&](int argc, const max::Atom* argv) { p->notify_emit(from, o->index, m.selector(), argc, argv); });
+}
+
+template <class M>
+inline void deliver_admitted(const max::Cord c, const M m) {
+  if (c.inlet == 0) [[likely]]
+    return m.to_left(c.to);
+  return to_inlet(m, c.to, c.inlet);
+}
+
+template <class M>
+[[gnu::noinline]] void deliver_cord_slowly(const max::Cord c, const M m, const char* sp) {
+  if (refused(c.to, m.selector(), sp)) return;
+  return deliver_admitted(c, m);
+}
+
+template <class M>
+inline void deliver_cord(const max::Cord c, const M m) {
+  if (!c.to) return;  // cut while this message was under way
+  const char* sp = stack_pointer();
+  if (--run.left < 0 || sp < run.stack_limit) [[unlikely]]
+    return deliver_cord_slowly(c, m, sp);
+  return deliver_admitted(c, m);
+}
+
+template <class M>
+[[gnu::noinline]] void emit_loop(max::Outlet* o, const M m) {
   // A handler may make or cut cords on this outlet: index, not iterators, and cut cords
   // stay in place (marked) until the message ends.
   for (std::size_t i = 0; i < o->cords.size(); ++i) deliver_cord(o->cords[i], m);
 }
 
+// One cord, the common case, needs no loop and no saved registers.
 template <class M>
-[[gnu::noinline]] void emit_watched(max::Outlet* o, const M& m) {
-  if (run.depth == 0) {
-    // Sent from outside any message (an embedding program calling an outlet): this
-    // emission is a message of its own.
-    Entry entry(current_budget());
-    return emit_watched(o, m);
-  }
-  max::Object* from = o->owner;
-  if (!from->o_host->freed) {
-    if (Patch* p = from->o_host->patch) {
-      m.with_atoms([&](int argc, const max::Atom* argv) { p->notify_emit(from, o->index, m.selector(), argc, argv); });
-    }
-  }
-  emit_cords(o, m);
+inline void emit_cords(max::Outlet* o, const M m) {
+  const max::Cord* first = o->cords.data();
+  const max::Cord* end = first + o->cords.size();
+  if (first + 1 == end) [[likely]]
+    return deliver_cord(*first, m);
+  if (first == end) return;
+  return emit_loop(o, m);
 }
 
 template <class M>
-inline void emit(max::Outlet* o, const M& m) {
+void emit_watched(max::Outlet* o, const M m);
+
+// Sent from outside any message (an embedding program calling an outlet): this emission
+// is a message of its own.
+template <class M>
+[[gnu::noinline]] void emit_unscoped(max::Outlet* o, const M m) {
+  Entry entry(current_budget());
+  emit_watched(o, m);
+}
+
+template <class M>
+[[gnu::noinline]] void emit_watched(max::Outlet* o, const M m) {
+  if (run.depth == 0) return emit_unscoped(o, m);
+  notify(m, o);
+  return emit_cords(o, m);
+}
+
+template <class M>
+inline void emit(max::Outlet* o, const M m) {
   if (!o) return;
   if (run.watch) [[unlikely]]
     return emit_watched(o, m);
-  emit_cords(o, m);
+  return emit_cords(o, m);
 }
 
 }  // namespace
 
 DispatchSink& dispatch_sink() { return sink; }
 
-void Entry::open(std::int64_t budget) {
-  run.left = budget;
-  run.stopped = false;
-  run.stack_limit = stack_limit_here();
-  update_watch();
-}
+constinit thread_local ThreadStack thread_stack{nullptr, nullptr, nullptr};
 
-void Entry::close() {
-  run.left = 0;
-  update_watch();
-  if (run.cleanup) release_pending();
+const char* read_stack_limit(const char* sp) {
+  ThreadStack& t = thread_stack;
+  if (!t.high) {
+    pthread_attr_t attr;
+    if (pthread_getattr_np(pthread_self(), &attr) == 0) {
+      void* addr = nullptr;
+      std::size_t size = 0;
+      if (pthread_attr_getstack(&attr, &addr, &size) == 0 && addr && size > 0) {
+        t.low = static_cast<const char*>(addr);
+        t.high = t.low + size;
+        t.limit = t.low + std::clamp(size / 4, kMinMargin, kMaxMargin);
+      }
+      pthread_attr_destroy(&attr);
+    }
+    if (!t.high) t.low = t.high = reinterpret_cast<const char*>(1);  // not asked again
+  }
+  if (sp > t.low && sp <= t.high) return t.limit;
+  // A stack the thread did not start on, or bounds the system would not tell.
+  const auto room = static_cast<std::size_t>(reinterpret_cast<std::uintptr_t>(sp));
+  return room > kUnknownStackRoom ? sp - kUnknownStackRoom : nullptr;
 }
 
 std::int64_t current_budget() { return run.active ? run.active->delivery_budget() : Patch::kDefaultDeliveryBudget; }
 
-void deliver(max::Object* to, int inlet, max::Symbol* sel, int argc, const max::Atom* argv) {
+namespace {
+[[gnu::noinline]] void deliver_unscoped(max::Object* to, int inlet, max::Symbol* sel, int argc, const max::Atom* argv) {
+  Entry entry(current_budget());
+  deliver(to, inlet, sel, argc, argv);
+}
+}  // namespace
+
+
+[[gnu::noinline]] void deliver_in_message(max::Object* to, int inlet, max::Symbol* sel, int argc,
+                                          const max::Atom* argv) {
   if (!to || to->o_host->freed) return;
-  if (run.depth == 0) {
-    Entry entry(current_budget());
-    return deliver(to, inlet, sel, argc, argv);
-  }
   if (!admit(to, sel)) return;
+  // A lone number or a bang to the left inlet goes the way it goes along a cord.
+  if (inlet == 0) {
+    if (sel == &sym_float && argc == 1 && argv[0].a_type == max::A_FLOAT)
+      return FloatMessage{argv[0].a_w.w_float}.to_left(to);
+    if (sel == &sym_int && argc == 1 && argv[0].a_type == max::A_LONG) return IntMessage{argv[0].a_w.w_long}.to_left(to);
+    if (sel == &sym_bang && argc == 0) return BangMessage{}.to_left(to);
+  }
   deliver_checked(to, inlet, sel, argc, argv);
+}
+
+void deliver(max::Object* to, int inlet, max::Symbol* sel, int argc, const max::Atom* argv) {
+  if (run.depth == 0) [[unlikely]]
+    return deliver_unscoped(to, inlet, sel, argc, argv);
+  deliver_in_message(to, inlet, sel, argc, argv);
+}
+
+// Here rather than with the rest of Patch, so that the delivery inlines into it.
+void Patch::send(max::Object* x, int inlet, max::Symbol* sel, const std::vector<max::Atom>& args) {
+  if (!x || !sel) return;
+  Active active(this);
+  Entry entry(budget_);
+  deliver_in_message(x, inlet, sel, static_cast<int>(args.size()), args.data());
 }
 
 }  // namespace kohost

@@ -178,9 +178,18 @@ void dispatch(const MethodTable& t, max::Object* x, int inlet, max::Symbol* sel,
   dispatch_left(t, x, sel, argc, argv, sink);
 }
 
-void dispatch_number_generally(const MethodTable& t, max::Object* x, const max::Atom& a, DispatchSink& sink) {
-  const Selectors& s = selectors();
-  dispatch_left(t, x, a.a_type == max::A_LONG ? s.int_ : s.float_, 1, &a, sink);
+void dispatch_float_generally(const MethodTable& t, max::Object* x, float v, DispatchSink& sink) {
+  max::Atom a;
+  a.a_type = max::A_FLOAT;
+  a.a_w.w_float = v;
+  dispatch_left(t, x, selectors().float_, 1, &a, sink);
+}
+
+void dispatch_int_generally(const MethodTable& t, max::Object* x, std::int32_t n, DispatchSink& sink) {
+  max::Atom a;
+  a.a_type = max::A_LONG;
+  a.a_w.w_long = n;
+  dispatch_left(t, x, selectors().int_, 1, &a, sink);
 }
 
 void dispatch_bang_generally(const MethodTable& t, max::Object* x, DispatchSink& sink) {

@@ -136,34 +136,30 @@ void dispatch(const MethodTable& t, max::Object* x, int inlet, max::Symbol* sel,
               DispatchSink& sink);
 
 // A lone number or a bang to the left inlet: the resolved handler when there is one,
-// else the general rules.
-void dispatch_number_generally(const MethodTable& t, max::Object* x, const max::Atom& a, DispatchSink& sink);
+// else the general rules. Nothing here takes the address of a local, so the handler call
+// is the last act and compiles to a jump.
+void dispatch_float_generally(const MethodTable& t, max::Object* x, float v, DispatchSink& sink);
+void dispatch_int_generally(const MethodTable& t, max::Object* x, std::int32_t n, DispatchSink& sink);
 void dispatch_bang_generally(const MethodTable& t, max::Object* x, DispatchSink& sink);
 
 inline void dispatch_float(const MethodTable& t, max::Object* x, float v, DispatchSink& sink) {
   const MethodTable::Resolved& r = t.on_float();
   if (r.kind == MethodTable::Resolved::Float) return reinterpret_cast<max::float_fn>(r.fn)(x, static_cast<double>(v));
   if (r.kind == MethodTable::Resolved::Long) return reinterpret_cast<max::long_fn>(r.fn)(x, ko::to_long(v));
-  max::Atom a;
-  a.a_type = max::A_FLOAT;
-  a.a_w.w_float = v;
-  dispatch_number_generally(t, x, a, sink);
+  return dispatch_float_generally(t, x, v, sink);
 }
 
 inline void dispatch_int(const MethodTable& t, max::Object* x, std::int32_t n, DispatchSink& sink) {
   const MethodTable::Resolved& r = t.on_int();
   if (r.kind == MethodTable::Resolved::Long) return reinterpret_cast<max::long_fn>(r.fn)(x, n);
   if (r.kind == MethodTable::Resolved::Float) return reinterpret_cast<max::float_fn>(r.fn)(x, static_cast<double>(n));
-  max::Atom a;
-  a.a_type = max::A_LONG;
-  a.a_w.w_long = n;
-  dispatch_number_generally(t, x, a, sink);
+  return dispatch_int_generally(t, x, n, sink);
 }
 
 inline void dispatch_bang(const MethodTable& t, max::Object* x, DispatchSink& sink) {
   const MethodTable::Resolved& r = t.on_bang();
   if (r.kind == MethodTable::Resolved::Bang) return reinterpret_cast<max::bang_fn>(r.fn)(x);
-  dispatch_bang_generally(t, x, sink);
+  return dispatch_bang_generally(t, x, sink);
 }
 
 }  // namespace kohost

@@ -10,18 +10,6 @@
 
 namespace kohost {
 
-// Makes this patch the one that receives console lines and new objects while it works.
-class Patch::Active {
- public:
-  explicit Active(Patch* p) : saved_(run.active) { run.active = p; }
-  ~Active() { run.active = saved_; }
-  Active(const Active&) = delete;
-  Active& operator=(const Active&) = delete;
-
- private:
-  Patch* saved_;
-};
-
 namespace {
 
 bool run_main(const std::string& name, int (*main_fn)()) {
@@ -174,13 +162,6 @@ void Patch::forget(max::Object* x) {
   if (!x || x->o_host->id.empty()) return;
   if (auto it = by_id_.find(x->o_host->id); it != by_id_.end() && it->second == x) by_id_.erase(it);
   x->o_host->id.clear();
-}
-
-void Patch::send(max::Object* x, int inlet, max::Symbol* sel, const std::vector<max::Atom>& args) {
-  if (!x || !sel) return;
-  Active active(this);
-  Entry entry(budget_);
-  deliver(x, inlet, sel, static_cast<int>(args.size()), args.data());
 }
 
 void Patch::send_box(max::Object* x, int inlet, const std::vector<max::Atom>& atoms) {

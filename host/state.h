@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "host/host.h"
+#include "host/patch.h"
 
 #define KO_HIDDEN __attribute__((visibility("hidden")))
 
@@ -37,6 +38,9 @@ struct Run {
 };
 extern Run run KO_HIDDEN;
 
+// Releases the records freed and sweeps the cords cut while the message was under way.
+void release_pending() KO_HIDDEN;
+
 // The common selectors, fixed records that gensym hands out for their texts.
 extern max::Symbol sym_bang KO_HIDDEN;
 extern max::Symbol sym_int KO_HIDDEN;
@@ -46,24 +50,74 @@ extern max::Symbol sym_assist KO_HIDDEN;
 
 inline void update_watch() { run.watch = run.depth == 0 || run.observers > 0; }
 
+// The stack pointer; reading it needs no frame of its own.
+inline const char* stack_pointer() {
+#if defined(__x86_64__)
+  const char* sp;
+  asm("mov %%rsp, %0" : "=r"(sp));
+  return sp;
+#else
+  return static_cast<const char*>(__builtin_frame_address(0));
+#endif
+}
+
+// The stack of this thread, read once: its bounds and the limit deliveries keep above.
+struct ThreadStack {
+  const char* low;
+  const char* high;
+  const char* limit;
+};
+extern thread_local constinit ThreadStack thread_stack KO_HIDDEN __attribute__((tls_model("initial-exec")));
+
+// A limit no frame is above: the first delivery of the message then finds the real one
+// (read_stack_limit), so opening a message never calls out.
+inline const char* const kLimitUnread = reinterpret_cast<const char*>(~std::uintptr_t{0});
+const char* read_stack_limit(const char* sp) KO_HIDDEN;
+
+inline const char* stack_limit_here() {
+  const char* sp = stack_pointer();
+  return sp > thread_stack.low && sp <= thread_stack.high ? thread_stack.limit : kLimitUnread;
+}
+
 // The work of one message that enters the patch from outside (a script line, a deferred
 // call, a creation, a draw). The outermost one grants the delivery budget and takes the
 // thread's stack limit; when it ends, what was freed or cut meanwhile is released.
 class Entry {
  public:
   explicit Entry(std::int64_t budget) {
-    if (run.depth++ == 0) open(budget);
+    if (run.depth++ == 0) {
+      run.left = budget;
+      run.stopped = false;
+      run.stack_limit = stack_limit_here();
+      run.watch = run.observers > 0;
+    }
   }
   ~Entry() {
-    if (--run.depth == 0) close();
+    if (--run.depth == 0) {
+      run.left = 0;
+      run.watch = true;
+      if (run.cleanup) release_pending();
+    }
   }
   Entry(const Entry&) = delete;
   Entry& operator=(const Entry&) = delete;
+};
+
+}  // namespace kohost
+
+// Makes a patch the one that receives console lines and new objects while it works.
+class kohost::Patch::Active {
+ public:
+  explicit Active(Patch* p) : saved_(run.active) { run.active = p; }
+  ~Active() { run.active = saved_; }
+  Active(const Active&) = delete;
+  Active& operator=(const Active&) = delete;
 
  private:
-  static void open(std::int64_t budget) KO_HIDDEN;
-  static void close() KO_HIDDEN;
+  Patch* saved_;
 };
+
+namespace kohost {
 
 // The budget of the patch at work, or the default.
 std::int64_t current_budget() KO_HIDDEN;
@@ -94,7 +148,5 @@ void drop_deferred(max::Object* x);
 // Cuts cord i of an outlet: at once when no message is under way, else it is marked and
 // swept when the message ends.
 void cut_cord(max::Outlet* o, std::size_t i) KO_HIDDEN;
-// Releases the records freed and sweeps the cords cut while the message was under way.
-void release_pending() KO_HIDDEN;
 
 }  // namespace kohost

@@ -1,0 +1,32 @@
+// The summary that ./ko bench ends with: one line per ratio, "ratio NAME VALUE TARGET",
+// each the time of one benchmark over another's, measured in the same run. A bench file
+// adds its own ratios with KO_RATIO; a ratio whose two benchmarks did not both run (a
+// filter, a skipped benchmark, no Pure Data) is left out.
+#pragma once
+
+namespace kobench {
+
+// One side of a ratio: a benchmark's time per iteration (CPU time, or the manual time of a
+// benchmark that sets its own), divided by how many units (hops, lines, calls) one
+// iteration is.
+struct Side {
+  const char* benchmark;
+  double units;
+};
+
+struct Ratio {
+  const char* name;
+  Side numerator;
+  Side denominator;
+  double target;  // the value must not exceed it
+};
+
+bool add_ratio(const Ratio& r);
+
+}  // namespace kobench
+
+#define KO_RATIO_CAT2(a, b) a##b
+#define KO_RATIO_CAT(a, b) KO_RATIO_CAT2(a, b)
+// KO_RATIO("name", {"bench_a", units_a}, {"bench_b", units_b}, target);
+#define KO_RATIO(...) \
+  [[maybe_unused]] static const bool KO_RATIO_CAT(ko_ratio_, __LINE__) = ::kobench::add_ratio({__VA_ARGS__})
