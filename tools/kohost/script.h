@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "host/patch.h"
+#include "host/text.h"
 
 namespace kohost {
 
@@ -47,6 +48,7 @@ class Script {
   static void on_console(void* ctx, bool is_error, std::string_view text);
 
   Patch& patch_;
+  LineBuffer line_;  // every emission and console line is built here and written at once
   std::ostream& out_;
   std::ostream& err_;
   bool failed_ = false;
