@@ -12,6 +12,7 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -39,24 +40,29 @@ std::size_t rank(const char* name) {
   return std::size(kOrder);
 }
 
-constexpr const char kManual[] = "/manual_time";
-
 // Nanoseconds per iteration of every benchmark that ran.
 class TimesReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& r : runs) {
-      if (r.run_type != Run::RT_Iteration || r.iterations <= 0 || r.error_occurred) continue;
-      std::string name = r.benchmark_name();
-      const bool manual = name.size() > std::strlen(kManual) &&
-                          name.compare(name.size() - std::strlen(kManual), std::string::npos, kManual) == 0;
-      if (manual) name.resize(name.size() - std::strlen(kManual));
-      const double t = manual ? r.GetAdjustedRealTime() : r.GetAdjustedCPUTime();
-      times[name] = t * 1e9 / benchmark::GetTimeUnitMultiplier(r.time_unit);
+      if (r.error_occurred || r.iterations <= 0) continue;
+      const bool best = r.run_type == Run::RT_Aggregate && r.aggregate_name == "best";
+      if (r.run_type != Run::RT_Iteration && !best) continue;
+      // Named by function and arguments only ("chain_pass/10"), whatever the run options.
+      std::string name = r.run_name.function_name;
+      if (!r.run_name.args.empty()) name += "/" + r.run_name.args;
+      const bool manual = r.run_name.time_type == "manual_time";
+      const double t = (manual ? r.GetAdjustedRealTime() : r.GetAdjustedCPUTime()) * 1e9 /
+                       benchmark::GetTimeUnitMultiplier(r.time_unit);
+      // The best of repeated runs; otherwise the one run.
+      auto it = times.find(name);
+      if (it == times.end() || best || !best_seen.count(name)) times[name] = t;
+      if (best) best_seen.insert(name);
     }
     ConsoleReporter::ReportRuns(runs);
   }
   std::map<std::string, double> times;
+  std::set<std::string> best_seen;
 };
 
 void read_times(const std::string& path, std::map<std::string, double>& times) {

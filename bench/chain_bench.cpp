@@ -69,8 +69,8 @@ void bench_chain_rescale(benchmark::State& state) {
              kohost::long_atom(1)});
 }
 
-BENCHMARK(bench_chain_pass)->Name("chain_pass")->Arg(1)->Arg(10)->Arg(100);
-BENCHMARK(bench_chain_rescale)->Name("chain_rescale")->Arg(1)->Arg(10)->Arg(100);
+BENCHMARK(bench_chain_pass)->Name("chain_pass")->Arg(1)->Arg(10)->Arg(100)->Apply(kobench::best_of);
+BENCHMARK(bench_chain_rescale)->Name("chain_rescale")->Arg(1)->Arg(10)->Arg(100)->Apply(kobench::best_of);
 
 KO_RATIO("hop_vs_pd", {"chain_pass/10", 10}, {"pd_hop/10", 1}, 1.0);
 KO_RATIO("hop_flat", {"chain_pass/100", 100}, {"chain_pass/10", 10}, 1.2);

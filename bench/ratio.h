@@ -4,11 +4,24 @@
 // filter, a skipped benchmark, no Pure Data) is left out.
 #pragma once
 
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <vector>
+
 namespace kobench {
 
+// Runs a benchmark of a ratio several times and keeps the best run: on a busy machine the
+// least disturbed run is the one that shows the code's own cost.
+// BENCHMARK(f)->Apply(kobench::best_of);
+inline void best_of(benchmark::internal::Benchmark* b) {
+  b->Repetitions(5)->DisplayAggregatesOnly(true)->ComputeStatistics(
+      "best", [](const std::vector<double>& v) { return v.empty() ? 0.0 : *std::min_element(v.begin(), v.end()); });
+}
+
 // One side of a ratio: a benchmark's time per iteration (CPU time, or the manual time of a
-// benchmark that sets its own), divided by how many units (hops, lines, calls) one
-// iteration is.
+// benchmark that sets its own; the best run where it ran several times), divided by how
+// many units (hops, lines, calls) one iteration is.
 struct Side {
   const char* benchmark;
   double units;

@@ -54,8 +54,8 @@ void bench_direct_rescale(benchmark::State& state) {
   }
 }
 
-BENCHMARK(bench_host_rescale)->Name("host_rescale");
-BENCHMARK(bench_direct_rescale)->Name("direct_rescale");
+BENCHMARK(bench_host_rescale)->Name("host_rescale")->Apply(kobench::best_of);
+BENCHMARK(bench_direct_rescale)->Name("direct_rescale")->Apply(kobench::best_of);
 
 KO_RATIO("rescale_vs_direct", {"host_rescale", 1}, {"direct_rescale", 1}, 5);
 

@@ -164,11 +164,10 @@ template <class M>
 // One cord, the common case, needs no loop and no saved registers.
 template <class M>
 inline void emit_cords(max::Outlet* o, const M m) {
-  const max::Cord* first = o->cords.data();
-  const max::Cord* end = first + o->cords.size();
-  if (first + 1 == end) [[likely]]
-    return deliver_cord(*first, m);
-  if (first == end) return;
+  const max::Cord only = o->only;
+  if (only.to) [[likely]]
+    return deliver_cord(only, m);
+  if (o->cords.empty()) return;
   return emit_loop(o, m);
 }
 

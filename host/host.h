@@ -31,10 +31,16 @@ struct Cord {
 };
 
 struct Outlet {
-  Object* owner;
-  int index;  // from the left; outlets made later push the earlier ones right
+  Object* owner = nullptr;
+  int index = 0;  // from the left; outlets made later push the earlier ones right
+  // The cord, when the outlet has exactly one that is not cut: a send reads it from the
+  // outlet itself, one load less on the way from object to object.
+  Cord only{nullptr, 0};
   std::vector<Cord> cords;
   bool has_cut = false;  // holds cut cords waiting to be swept
+
+  // After every change to cords.
+  void changed() { only = cords.size() == 1 ? cords[0] : Cord{nullptr, 0}; }
 };
 
 struct Instance {

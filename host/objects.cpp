@@ -26,6 +26,7 @@ void sweep(max::Outlet* o) {
   auto& cords = o->cords;
   cords.erase(std::remove_if(cords.begin(), cords.end(), [](const max::Cord& c) { return !c.to; }), cords.end());
   o->has_cut = false;
+  o->changed();
 }
 
 }  // namespace
@@ -34,9 +35,11 @@ void sweep(max::Outlet* o) {
 void cut_cord(max::Outlet* o, std::size_t i) {
   if (run.depth == 0) {
     o->cords.erase(o->cords.begin() + static_cast<std::ptrdiff_t>(i));
+    o->changed();
     return;
   }
   o->cords[i].to = nullptr;
+  o->changed();
   if (!o->has_cut) {
     o->has_cut = true;
     outlets_with_cuts.push_back(o);
@@ -103,7 +106,8 @@ void freeobject(Object* x) {
 Outlet* outlet_new(Object* x, const char* /*type*/) {
   if (!x) return nullptr;
   auto& outs = x->o_host->outlets;
-  auto* o = new Outlet{x, 0, {}};
+  auto* o = new Outlet;
+  o->owner = x;
   outs.insert(outs.begin(), o);
   for (std::size_t i = 0; i < outs.size(); ++i) outs[i]->index = static_cast<int>(i);
   return o;

@@ -184,6 +184,7 @@ bool Patch::connect(max::Object* from, int outlet, max::Object* to, int inlet) {
   for (const max::Cord& c : o->cords)
     if (c.to == to && c.inlet == inlet) return true;
   o->cords.push_back({to, inlet});
+  o->changed();
   to->o_host->incoming.push_back(o);
   return true;
 }
