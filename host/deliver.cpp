@@ -40,9 +40,9 @@ HostSink sink;
     if (run.left >= 0 && sp >= run.stack_limit) return false;
   }
   const bool out_of_stack = sp < run.stack_limit;
-  run.left = 0;
-  if (run.stopped) return true;
-  run.stopped = true;
+  const bool said = run.left <= kStopped;
+  run.left = kStopped;  // every later delivery comes here too, and drops silently
+  if (said) return true;
   char line[512];
   std::snprintf(line, sizeof line, "%s: %s, message \"%s\" dropped", to->o_class->name.c_str(),
                 out_of_stack ? "stack overflow" : "delivery budget exhausted", sel->s_name);
@@ -235,8 +235,9 @@ namespace {
 }  // namespace
 
 
-[[gnu::noinline]] void deliver_in_message(max::Object* to, int inlet, max::Symbol* sel, int argc,
-                                          const max::Atom* argv) {
+// Handlers are C functions to the host: nothing is thrown through a delivery.
+inline void deliver_in_message(max::Object* to, int inlet, max::Symbol* sel, int argc,
+                               const max::Atom* argv) noexcept {
   if (!to || to->o_host->freed) return;
   if (!admit(to, sel)) return;
   // A lone number or a bang to the left inlet goes the way it goes along a cord.
@@ -255,12 +256,34 @@ void deliver(max::Object* to, int inlet, max::Symbol* sel, int argc, const max::
   deliver_in_message(to, inlet, sel, argc, argv);
 }
 
-// Here rather than with the rest of Patch, so that the delivery inlines into it.
+namespace {
+
+// A message from outside with no other under way and its patch already the one at work:
+// the common case, bookkept inline around one call.
+[[gnu::noinline]] void send_from_outside(std::int64_t budget, max::Object* x, int inlet, max::Symbol* sel, int argc,
+                                         const max::Atom* argv) noexcept {
+  Entry entry(budget);
+  deliver_in_message(x, inlet, sel, argc, argv);
+}
+
+}  // namespace
+
+// Here rather than with the rest of Patch, so that the delivery's bookkeeping inlines.
 void Patch::send(max::Object* x, int inlet, max::Symbol* sel, const std::vector<max::Atom>& args) {
+  // Within a message, or for a patch other than the one at work: the general way, which
+  // also makes this patch the one at work while the message runs.
+  struct General {
+    [[gnu::noinline]] static void send(Patch* p, max::Object* x, int inlet, max::Symbol* sel,
+                                       const std::vector<max::Atom>& args) noexcept {
+      Active active(p);
+      Entry entry(p->budget_);
+      deliver_in_message(x, inlet, sel, static_cast<int>(args.size()), args.data());
+    }
+  };
   if (!x || !sel) return;
-  Active active(this);
-  Entry entry(budget_);
-  deliver_in_message(x, inlet, sel, static_cast<int>(args.size()), args.data());
+  if (run.depth != 0 || run.active != this) [[unlikely]]
+    return General::send(this, x, inlet, sel, args);
+  return send_from_outside(budget_, x, inlet, sel, static_cast<int>(args.size()), args.data());
 }
 
 }  // namespace kohost

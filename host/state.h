@@ -26,13 +26,15 @@ struct HostState {
 HostState& state();
 
 // What the dispatcher reads on every delivery, in one plain global.
+// `left` at or below kStopped: the message ran out of budget or stack and said so.
+inline constexpr std::int64_t kStopped = INT64_MIN / 2;
+
 struct Run {
   std::int64_t left = 0;              // deliveries the message from outside may still make
   const char* stack_limit = nullptr;  // no delivery starts from a frame below this
   int depth = 0;                      // messages under way, nested
   int observers = 0;                  // patches that watch emissions
   bool watch = true;                  // depth == 0 or observers > 0: emissions take the slow path
-  bool stopped = false;               // the message ran out of budget or stack
   bool cleanup = false;               // records or cords wait for the message to end
   Patch* active = nullptr;            // console lines and new objects go here
 };
@@ -87,7 +89,6 @@ class Entry {
   explicit Entry(std::int64_t budget) {
     if (run.depth++ == 0) {
       run.left = budget;
-      run.stopped = false;
       run.stack_limit = stack_limit_here();
       run.watch = run.observers > 0;
     }
