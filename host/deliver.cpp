@@ -258,12 +258,29 @@ void deliver(max::Object* to, int inlet, max::Symbol* sel, int argc, const max::
 
 namespace {
 
-// A message from outside with no other under way and its patch already the one at work:
-// the common case, bookkept inline around one call.
-[[gnu::noinline]] void send_from_outside(std::int64_t budget, max::Object* x, int inlet, max::Symbol* sel, int argc,
-                                         const max::Atom* argv) noexcept {
-  Entry entry(budget);
-  deliver_in_message(x, inlet, sel, argc, argv);
+// A lone float from outside to a left inlet, no other message under way and the patch
+// already the one at work: the commonest message, with its bookkeeping inline around one
+// call and nothing kept across it.
+[[gnu::noinline]] void deliver_float_slowly(max::Object* x, float v, const char* sp) noexcept {
+  if (!refused(x, &sym_float, sp)) FloatMessage{v}.to_left(x);
+}
+
+// The Entry of the outermost message written out: the budget is at least 1, so the
+// first delivery needs only the stack checked.
+[[gnu::noinline]] void send_float_from_outside(std::int64_t budget, max::Object* x, float v) noexcept {
+  const char* sp = stack_pointer();
+  run.depth = 1;
+  run.left = budget - 1;
+  run.stack_limit = stack_limit_here();
+  run.watch = run.observers > 0;
+  if (sp < run.stack_limit) [[unlikely]]
+    deliver_float_slowly(x, v, sp);
+  else
+    FloatMessage{v}.to_left(x);
+  run.depth = 0;
+  run.left = 0;
+  run.watch = true;
+  if (run.cleanup) release_pending();
 }
 
 }  // namespace
@@ -281,9 +298,10 @@ void Patch::send(max::Object* x, int inlet, max::Symbol* sel, const std::vector<
     }
   };
   if (!x || !sel) return;
-  if (run.depth != 0 || run.active != this) [[unlikely]]
-    return General::send(this, x, inlet, sel, args);
-  return send_from_outside(budget_, x, inlet, sel, static_cast<int>(args.size()), args.data());
+  if (run.depth == 0 && run.active == this && sel == &sym_float && inlet == 0 && args.size() == 1 &&
+      args[0].a_type == max::A_FLOAT && !x->o_host->freed) [[likely]]
+    return send_float_from_outside(budget_, x, args[0].a_w.w_float);
+  return General::send(this, x, inlet, sel, args);
 }
 
 }  // namespace kohost
