@@ -1,9 +1,5 @@
 #include "frame/numeric.h"
 
-#include <bit>
-#if defined(__x86_64__)
-#include <emmintrin.h>
-#endif
 #include <cmath>
 #include <cstdint>
 #include <initializer_list>
@@ -82,23 +78,8 @@ namespace {
 // from it, so they are written as float constants widened to double.
 constexpr double kHalfPiFloat = static_cast<double>(static_cast<float>(std::numbers::pi / 2));
 constexpr double kTableStep = static_cast<double>(2.3968816094566137e-05f);
-constexpr double kIndexScale = 41720.87562112031;
-static_assert(kIndexScale == 65535.0 / kHalfPiFloat);
+static_assert(table_sine::kIndexScale == 65535.0 / kHalfPiFloat);
 static_assert(kTableStep == static_cast<double>(static_cast<float>((std::numbers::pi / 2) / 65535)));
-
-// The 18 index bits: 16 for the position inside a quarter, 2 for the quadrant.
-// Out of int64 range (or NaN): index 0 instead of an undefined conversion.
-inline std::uint64_t table_index_bits(double x) {
-  const double scaled = x * kIndexScale;
-#if defined(__x86_64__)
-  // The processor's own conversion answers NaN and anything outside int64 with
-  // 0x8000000000000000, whose 18 low bits are 0: index 0 without a test.
-  return static_cast<std::uint64_t>(_mm_cvttsd_si64(_mm_set_sd(scaled)));
-#else
-  if (!(scaled >= -0x1p63 && scaled < 0x1p63)) return 0;
-  return static_cast<std::uint64_t>(static_cast<std::int64_t>(scaled));
-#endif
-}
 
 }  // namespace
 
@@ -110,36 +91,6 @@ void sine_table_fill() {
     // exactly that angle.
     sine_table[i] = std::sin(static_cast<double>(i) * kTableStep);
   }
-}
-
-// Quadrant q of the index picks an entry counted from the start or from the end of the
-// table and a sign; both are chosen without a branch, since the quadrant of an angle is
-// as hard to predict as the angle. Negating is flipping the sign bit, exactly.
-namespace {
-
-inline double signed_entry(std::uint64_t index, std::uint64_t negative) {
-  const auto bits = std::bit_cast<std::uint64_t>(sine_table[index]) ^ (negative << 63);
-  return std::bit_cast<double>(bits);
-}
-
-}  // namespace
-
-double fast_sin(double x) {
-  const std::uint64_t a = table_index_bits(x);
-  const std::uint64_t q = (a >> 16) & 3;
-  const std::uint64_t i = a & 0xFFFE;
-  // Quadrants 1 and 3 count from the end (65534 - i), 2 and 3 are negative.
-  const std::uint64_t index = (q & 1) ? 65534 - i : i;
-  return signed_entry(index, q >> 1);
-}
-
-double fast_cos(double x) {
-  const std::uint64_t a = table_index_bits(x);
-  const std::uint64_t q = (a >> 16) & 3;
-  const std::uint64_t i = a & 0xFFFE;
-  // Quadrants 0 and 2 count from the end, 1 and 2 are negative.
-  const std::uint64_t index = (q & 1) ? i : 65534 - i;
-  return signed_entry(index, (q ^ (q >> 1)) & 1);
 }
 
 // ---------------------------------------------------------------------------
