@@ -2,10 +2,11 @@
 // into an inlet and on to the handler, depth first, before the outlet call returns.
 //
 // Every delivery spends one unit of the budget that the message from outside was given
-// and starts only from a frame above the thread's stack limit. Either limit stops all
-// the rest of that message's work with one error line. A lone number or a bang takes
-// the handler its class resolved when it bound it; when an outlet has one cord, the
-// handler is the outlet call's last act, so a chain of objects does not pile up frames.
+// and starts only from a frame above the thread's stack limit; either limit stops all the
+// rest of that message's work with one error line. A lone number or a bang takes the
+// handler its class resolved when it bound it. When an outlet has one cord, the handler
+// is the outlet call's last act and compiles to a jump, so a chain of objects that send
+// as their last act piles up no frames at all.
 #include <pthread.h>
 
 #include <algorithm>
@@ -16,6 +17,9 @@
 
 namespace kohost {
 
+// ---------------------------------------------------------------------------
+// The stack limit
+
 namespace {
 
 // Room kept below the limit for the handler that runs last and for the error line.
@@ -24,6 +28,39 @@ constexpr std::size_t kMaxMargin = 256 * 1024;
 // On a stack that is not the thread's own (a fiber), nesting is allowed this far down.
 constexpr std::size_t kUnknownStackRoom = 32 * 1024;
 
+}  // namespace
+
+constinit thread_local ThreadStack thread_stack{nullptr, nullptr, nullptr};
+
+const char* read_stack_limit(const char* sp) {
+  ThreadStack& t = thread_stack;
+  if (!t.high) {
+    pthread_attr_t attr;
+    if (pthread_getattr_np(pthread_self(), &attr) == 0) {
+      void* addr = nullptr;
+      std::size_t size = 0;
+      if (pthread_attr_getstack(&attr, &addr, &size) == 0 && addr && size > 0) {
+        t.low = static_cast<const char*>(addr);
+        t.high = t.low + size;
+        t.limit = t.low + std::clamp(size / 4, kMinMargin, kMaxMargin);
+      }
+      pthread_attr_destroy(&attr);
+    }
+    if (!t.high) t.low = t.high = reinterpret_cast<const char*>(1);  // not asked again
+  }
+  if (sp > t.low && sp <= t.high) return t.limit;
+  // A stack the thread did not start on, or bounds the system would not tell.
+  const auto room = static_cast<std::size_t>(reinterpret_cast<std::uintptr_t>(sp));
+  return room > kUnknownStackRoom ? sp - kUnknownStackRoom : nullptr;
+}
+
+std::int64_t current_budget() { return run.active ? run.active->delivery_budget() : Patch::kDefaultDeliveryBudget; }
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// Error lines
+
 class HostSink final : public DispatchSink {
  public:
   const char* class_name(const max::Object* x) override { return x->o_class->name.c_str(); }
@@ -31,9 +68,10 @@ class HostSink final : public DispatchSink {
 };
 HostSink sink;
 
-// Past the budget or the stack limit: one error line, then the rest of the message's
-// work is dropped. Also the first delivery of a message, whose stack limit is still to
-// be read: true when that delivery may go on.
+// A delivery found the budget spent (run.left below 0) or the stack pointer sp below the
+// limit. The first time in a message: one error line, and every later delivery comes here
+// too and drops silently. Also reached by the first delivery of a message whose stack
+// limit was still to be read: false when that delivery may go on after all.
 [[gnu::noinline]] bool refused(const max::Object* to, const max::Symbol* sel, const char* sp) {
   if (run.stack_limit == kLimitUnread) {
     run.stack_limit = read_stack_limit(sp);
@@ -41,7 +79,7 @@ HostSink sink;
   }
   const bool out_of_stack = sp < run.stack_limit;
   const bool said = run.left <= kStopped;
-  run.left = kStopped;  // every later delivery comes here too, and drops silently
+  run.left = kStopped;
   if (said) return true;
   char line[512];
   std::snprintf(line, sizeof line, "%s: %s, message \"%s\" dropped", to->o_class->name.c_str(),
@@ -50,7 +88,7 @@ HostSink sink;
   return true;
 }
 
-// Spends one delivery; false (after refuse) when the budget or the stack is spent.
+// Spends one delivery; false when the budget or the stack is spent.
 inline bool admit(const max::Object* to, const max::Symbol* sel) {
   const char* sp = stack_pointer();
   if (--run.left < 0 || sp < run.stack_limit) [[unlikely]]
@@ -58,18 +96,12 @@ inline bool admit(const max::Object* to, const max::Symbol* sel) {
   return true;
 }
 
-void deliver_checked(max::Object* to, int inlet, max::Symbol* sel, int argc, const max::Atom* argv) {
-  if (inlet < 0 || inlet >= to->o_host->inlets) {
-    max::error("%s: no inlet %d", to->o_class->name.c_str(), inlet);
-    return;
-  }
-  dispatch(to->o_class->methods, to, inlet, sel, argc, argv, sink);
-}
+// ---------------------------------------------------------------------------
+// The four shapes a message leaves an outlet in
 
-// The four shapes a message leaves an outlet in, passed by value: the hot path takes no
-// address of a local, so the handler call is its last act and compiles to a jump. Each
-// knows its selector, how it reaches a left inlet, and its atoms for everything else
-// (other inlets, observers), which are built out of line.
+// Passed by value: the hot path takes the address of no local, so the handler call can be
+// its last act. Each knows its selector, how it reaches a left inlet, and its atoms for
+// everything else (other inlets, observers), which are built out of line.
 struct BangMessage {
   max::Symbol* selector() const { return &sym_bang; }
   void to_left(max::Object* x) const { dispatch_bang(x->o_class->methods, x, sink); }
@@ -117,19 +149,14 @@ struct AtomsMessage {
   }
 };
 
+// ---------------------------------------------------------------------------
+// Along the cords
+
 template <class M>
 [[gnu::noinline]] void to_inlet(const M m, max::Object* x, int inlet) {
   m.with_atoms([&](int argc, const max::Atom* argv) {
     dispatch(x->o_class->methods, x, inlet, m.selector(), argc, argv, sink);
   });
-}
-
-template <class M>
-inline void notify(const M m, max::Outlet* o) {
-  max::Object* from = o->owner;
-  if (from->o_host->freed) return;
-  if (Patch* p = from->o_host->patch)
-    m.with_atoms([&](int argc, const max::Atom* argv) { p->notify_emit(from, o->index, m.selector(), argc, argv); });
 }
 
 template <class M>
@@ -182,10 +209,15 @@ template <class M>
   emit_watched(o, m);
 }
 
+// The observers see the emission before any cord does; a freed object's emissions are
+// neither seen nor delivered.
 template <class M>
 [[gnu::noinline]] void emit_watched(max::Outlet* o, const M m) {
   if (run.depth == 0) return emit_unscoped(o, m);
-  notify(m, o);
+  max::Object* from = o->owner;
+  if (from->o_host->freed) return;
+  if (Patch* p = from->o_host->patch)
+    m.with_atoms([&](int argc, const max::Atom* argv) { p->notify_emit(from, o->index, m.selector(), argc, argv); });
   return emit_cords(o, m);
 }
 
@@ -197,45 +229,16 @@ inline void emit(max::Outlet* o, const M m) {
   return emit_cords(o, m);
 }
 
-}  // namespace
+// ---------------------------------------------------------------------------
+// From outside
 
-DispatchSink& dispatch_sink() { return sink; }
-
-constinit thread_local ThreadStack thread_stack{nullptr, nullptr, nullptr};
-
-const char* read_stack_limit(const char* sp) {
-  ThreadStack& t = thread_stack;
-  if (!t.high) {
-    pthread_attr_t attr;
-    if (pthread_getattr_np(pthread_self(), &attr) == 0) {
-      void* addr = nullptr;
-      std::size_t size = 0;
-      if (pthread_attr_getstack(&attr, &addr, &size) == 0 && addr && size > 0) {
-        t.low = static_cast<const char*>(addr);
-        t.high = t.low + size;
-        t.limit = t.low + std::clamp(size / 4, kMinMargin, kMaxMargin);
-      }
-      pthread_attr_destroy(&attr);
-    }
-    if (!t.high) t.low = t.high = reinterpret_cast<const char*>(1);  // not asked again
-  }
-  if (sp > t.low && sp <= t.high) return t.limit;
-  // A stack the thread did not start on, or bounds the system would not tell.
-  const auto room = static_cast<std::size_t>(reinterpret_cast<std::uintptr_t>(sp));
-  return room > kUnknownStackRoom ? sp - kUnknownStackRoom : nullptr;
-}
-
-std::int64_t current_budget() { return run.active ? run.active->delivery_budget() : Patch::kDefaultDeliveryBudget; }
-
-namespace {
-[[gnu::noinline]] void deliver_unscoped(max::Object* to, int inlet, max::Symbol* sel, int argc, const max::Atom* argv) {
+[[gnu::noinline]] void deliver_unscoped(max::Object* to, int inlet, max::Symbol* sel, int argc,
+                                        const max::Atom* argv) {
   Entry entry(current_budget());
   deliver(to, inlet, sel, argc, argv);
 }
-}  // namespace
 
-
-// Handlers are C functions to the host: nothing is thrown through a delivery.
+// Within a message. Handlers are C functions to the host: nothing is thrown through.
 inline void deliver_in_message(max::Object* to, int inlet, max::Symbol* sel, int argc,
                                const max::Atom* argv) noexcept {
   if (!to || to->o_host->freed) return;
@@ -247,8 +250,34 @@ inline void deliver_in_message(max::Object* to, int inlet, max::Symbol* sel, int
     if (sel == &sym_int && argc == 1 && argv[0].a_type == max::A_LONG) return IntMessage{argv[0].a_w.w_long}.to_left(to);
     if (sel == &sym_bang && argc == 0) return BangMessage{}.to_left(to);
   }
-  deliver_checked(to, inlet, sel, argc, argv);
+  if (inlet < 0 || inlet >= to->o_host->inlets) {
+    max::error("%s: no inlet %d", to->o_class->name.c_str(), inlet);
+    return;
+  }
+  dispatch(to->o_class->methods, to, inlet, sel, argc, argv, sink);
 }
+
+[[gnu::noinline]] void deliver_float_slowly(max::Object* x, float v, const char* sp) noexcept {
+  if (!refused(x, &sym_float, sp)) FloatMessage{v}.to_left(x);
+}
+
+// A lone float to a left inlet with no message under way and the patch already the one
+// at work: the commonest message from outside, its bookkeeping written out around the
+// one call and nothing kept across it. The budget is at least 1, so the first delivery
+// needs only the stack checked.
+[[gnu::noinline]] void send_float_from_outside(std::int64_t budget, max::Object* x, float v) noexcept {
+  run.depth = 1;
+  Entry::open(budget - 1);
+  const char* sp = stack_pointer();
+  if (sp < run.stack_limit) [[unlikely]]
+    deliver_float_slowly(x, v, sp);
+  else
+    FloatMessage{v}.to_left(x);
+  run.depth = 0;
+  Entry::close();
+}
+
+}  // namespace
 
 void deliver(max::Object* to, int inlet, max::Symbol* sel, int argc, const max::Atom* argv) {
   if (run.depth == 0) [[unlikely]]
@@ -256,39 +285,10 @@ void deliver(max::Object* to, int inlet, max::Symbol* sel, int argc, const max::
   deliver_in_message(to, inlet, sel, argc, argv);
 }
 
-namespace {
-
-// A lone float from outside to a left inlet, no other message under way and the patch
-// already the one at work: the commonest message, with its bookkeeping inline around one
-// call and nothing kept across it.
-[[gnu::noinline]] void deliver_float_slowly(max::Object* x, float v, const char* sp) noexcept {
-  if (!refused(x, &sym_float, sp)) FloatMessage{v}.to_left(x);
-}
-
-// The Entry of the outermost message written out: the budget is at least 1, so the
-// first delivery needs only the stack checked.
-[[gnu::noinline]] void send_float_from_outside(std::int64_t budget, max::Object* x, float v) noexcept {
-  const char* sp = stack_pointer();
-  run.depth = 1;
-  run.left = budget - 1;
-  run.stack_limit = stack_limit_here();
-  run.watch = run.observers > 0;
-  if (sp < run.stack_limit) [[unlikely]]
-    deliver_float_slowly(x, v, sp);
-  else
-    FloatMessage{v}.to_left(x);
-  run.depth = 0;
-  run.left = 0;
-  run.watch = true;
-  if (run.cleanup) release_pending();
-}
-
-}  // namespace
-
 // Here rather than with the rest of Patch, so that the delivery's bookkeeping inlines.
 void Patch::send(max::Object* x, int inlet, max::Symbol* sel, const std::vector<max::Atom>& args) {
-  // Within a message, or for a patch other than the one at work: the general way, which
-  // also makes this patch the one at work while the message runs.
+  // Any other message, within a message, or for a patch other than the one at work: the
+  // general way, which also makes this patch the one at work while the message runs.
   struct General {
     [[gnu::noinline]] static void send(Patch* p, max::Object* x, int inlet, max::Symbol* sel,
                                        const std::vector<max::Atom>& args) noexcept {

@@ -87,21 +87,26 @@ inline const char* stack_limit_here() {
 class Entry {
  public:
   explicit Entry(std::int64_t budget) {
-    if (run.depth++ == 0) {
-      run.left = budget;
-      run.stack_limit = stack_limit_here();
-      run.watch = run.observers > 0;
-    }
+    if (run.depth++ == 0) open(budget);
   }
   ~Entry() {
-    if (--run.depth == 0) {
-      run.left = 0;
-      run.watch = true;
-      if (run.cleanup) release_pending();
-    }
+    if (--run.depth == 0) close();
   }
   Entry(const Entry&) = delete;
   Entry& operator=(const Entry&) = delete;
+
+  // The outermost message's bookkeeping, for a caller that knows none is under way
+  // (run.depth already counted).
+  static void open(std::int64_t budget) {
+    run.left = budget;
+    run.stack_limit = stack_limit_here();
+    run.watch = run.observers > 0;
+  }
+  static void close() {
+    run.left = 0;
+    run.watch = true;
+    if (run.cleanup) release_pending();
+  }
 };
 
 }  // namespace kohost
@@ -129,9 +134,6 @@ void deliver(max::Object* to, int inlet, max::Symbol* sel, int argc, const max::
 
 // Console lines, to the active patch.
 void console_line(bool is_error, std::string_view text);
-
-// Where the dispatch rules report.
-DispatchSink& dispatch_sink() KO_HIDDEN;
 
 // Symbols the dispatcher compares against.
 struct CommonSymbols {
