@@ -298,8 +298,9 @@ void Patch::send(max::Object* x, int inlet, max::Symbol* sel, const std::vector<
     }
   };
   if (!x || !sel) return;
+  // (With no message under way no record waits to be released, so x is not a freed one.)
   if (run.depth == 0 && run.active == this && sel == &sym_float && inlet == 0 && args.size() == 1 &&
-      args[0].a_type == max::A_FLOAT && !x->o_host->freed) [[likely]]
+      args[0].a_type == max::A_FLOAT) [[likely]]
     return send_float_from_outside(budget_, x, args[0].a_w.w_float);
   return General::send(this, x, inlet, sel, args);
 }
