@@ -14,7 +14,7 @@ namespace {
 
 void count_emission(void* ctx, const kohost::Emission&) { ++*static_cast<std::int64_t*>(ctx); }
 
-void bench_host_rescale(benchmark::State& state) {
+void host_rescale(benchmark::State& state) {
   kohost::Patch patch({KO_PLUGIN_DIR});
   std::string why;
   max::Object* x = patch.create("r", "ko-rescale", {}, &why);
@@ -36,7 +36,7 @@ void bench_host_rescale(benchmark::State& state) {
   state.counters["emitted"] = static_cast<double>(emitted);
 }
 
-void bench_direct_rescale(benchmark::State& state) {
+void direct_rescale(benchmark::State& state) {
   double srcmin = 0, srcmax = 1, dstmin = 0, dstmax = 127;
   int mode = ko::kRescalePolate;
   benchmark::DoNotOptimize(srcmin);
@@ -52,6 +52,13 @@ void bench_direct_rescale(benchmark::State& state) {
     benchmark::DoNotOptimize(ko::rescale_map(srcmin, srcmax, dstmin, dstmax, mode, input));
     i ^= 1;
   }
+}
+
+void bench_host_rescale(benchmark::State& state) {
+  kobench::at_varied_stack([&] { host_rescale(state); });
+}
+void bench_direct_rescale(benchmark::State& state) {
+  kobench::at_varied_stack([&] { direct_rescale(state); });
 }
 
 BENCHMARK(bench_host_rescale)->Name("host_rescale")->Apply(kobench::best_of);
