@@ -1,6 +1,5 @@
 // Class registration (setup and the bindings) and the symbol table.
 #include <cstdarg>
-#include <cstring>
 #include <deque>
 #include <memory>
 #include <mutex>
