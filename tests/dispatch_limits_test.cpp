@@ -193,6 +193,23 @@ TEST_F(DispatchLimits, ALoopStopsAtTheStackLimitWithOneError) {
   EXPECT_EQ(run("disconnect r 0 r 0\nsend r 1.5"), "r.0: float 1.5\n");
 }
 
+TEST_F(DispatchLimits, AnOutletCalledFromOutsideAnyMessageIsAMessageOfItsOwn) {
+  // An embedding program may call an outlet directly: that emission gets a budget of its
+  // own, and the next one another.
+  patch.set_delivery_budget(100);
+  run("new r relay\nconnect r 0 r 0");
+  max::Outlet* outlet = reinterpret_cast<Node*>(patch.find("r"))->out[0];
+  for (int round = 0; round < 2; ++round) {
+    out.str("");
+    max::outlet_float(outlet, 2.5);
+    const std::string printed = out.str();
+    // The direct call's own emission and 100 deliveries, each sending once.
+    EXPECT_EQ(lines(printed), 101u + 1u);
+    EXPECT_NE(printed.find("error: relay: delivery budget exhausted, message \"float\" dropped\n"), std::string::npos);
+  }
+  EXPECT_EQ(count_of(patch.find("r")), 200);
+}
+
 // A thread with a small stack: a long chain of objects that keep their frames, and a cord
 // loop, are stopped by the guard before the stack runs out.
 struct SmallStackRun {
