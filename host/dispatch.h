@@ -3,7 +3,8 @@
 // keeps one MethodTable per class, hands each message to dispatch() (or, for a lone
 // number or a bang, to the inline dispatch_float / dispatch_int / dispatch_bang), and
 // receives the error lines through its DispatchSink. kohost is one such host; a Pure Data
-// library can be another without copying a rule.
+// library can be another without copying a rule: the rules need nothing of their host but
+// its max::gensym, and build as a library of their own (kodispatch).
 //
 // The rules:
 // - bang, int, float, list and named selectors go to the method bound for them;
