@@ -4,6 +4,8 @@
 // immediate mode, each draw finished by the driver.
 #include <benchmark/benchmark.h>
 
+#include "bench/ratio.h"
+
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -104,7 +106,9 @@ void bench_relief_immediate(benchmark::State& state) { bench_relief_draw(state, 
 
 }  // namespace
 
-BENCHMARK(bench_relief_read)->Name("relief_read_256")->Unit(benchmark::kMicrosecond);
-BENCHMARK(bench_memcpy_written)->Name("memcpy_relief_bytes")->Unit(benchmark::kMicrosecond);
-BENCHMARK(bench_relief_displaylist)->Name("relief_draw_displaylist_256")->Unit(benchmark::kMillisecond);
-BENCHMARK(bench_relief_immediate)->Name("relief_draw_immediate_256")->Unit(benchmark::kMillisecond);
+BENCHMARK(bench_relief_read)->Name("relief_read_256")->Apply(kobench::best_of)->Unit(benchmark::kMicrosecond);
+BENCHMARK(bench_memcpy_written)->Name("memcpy_relief_bytes")->Apply(kobench::best_of)->Unit(benchmark::kMicrosecond);
+BENCHMARK(bench_relief_displaylist)->Name("relief_draw_displaylist_256")->UseRealTime()->Apply(kobench::best_of)->Unit(benchmark::kMillisecond);
+BENCHMARK(bench_relief_immediate)->Name("relief_draw_immediate_256")->UseRealTime()->Apply(kobench::best_of)->Unit(benchmark::kMillisecond);
+KO_RATIO("relief_vs_memcpy", {"relief_read_256", 1}, {"memcpy_relief_bytes", 1}, 3);
+KO_RATIO("displaylist_vs_immediate", {"relief_draw_displaylist_256", 1}, {"relief_draw_immediate_256", 1}, 0.5);

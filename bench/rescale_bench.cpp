@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/ratio.h"
 #include "host/patch.h"
 #include "objects/ko-rescale/rescale_map.h"
 
@@ -13,7 +14,7 @@ namespace {
 
 void count_emission(void* ctx, const kohost::Emission&) { ++*static_cast<std::int64_t*>(ctx); }
 
-void bench_host_rescale(benchmark::State& state) {
+void host_rescale(benchmark::State& state) {
   kohost::Patch patch({KO_PLUGIN_DIR});
   std::string why;
   max::Object* x = patch.create("r", "ko-rescale", {}, &why);
@@ -35,7 +36,7 @@ void bench_host_rescale(benchmark::State& state) {
   state.counters["emitted"] = static_cast<double>(emitted);
 }
 
-void bench_direct_rescale(benchmark::State& state) {
+void direct_rescale(benchmark::State& state) {
   double srcmin = 0, srcmax = 1, dstmin = 0, dstmax = 127;
   int mode = ko::kRescalePolate;
   benchmark::DoNotOptimize(srcmin);
@@ -53,7 +54,16 @@ void bench_direct_rescale(benchmark::State& state) {
   }
 }
 
-BENCHMARK(bench_host_rescale)->Name("host_rescale");
-BENCHMARK(bench_direct_rescale)->Name("direct_rescale");
+void bench_host_rescale(benchmark::State& state) {
+  kobench::at_varied_stack([&] { host_rescale(state); });
+}
+void bench_direct_rescale(benchmark::State& state) {
+  kobench::at_varied_stack([&] { direct_rescale(state); });
+}
+
+BENCHMARK(bench_host_rescale)->Name("host_rescale")->Apply(kobench::best_of);
+BENCHMARK(bench_direct_rescale)->Name("direct_rescale")->Apply(kobench::best_of);
+
+KO_RATIO("rescale_vs_direct", {"host_rescale", 1}, {"direct_rescale", 1}, 5);
 
 }  // namespace

@@ -2,6 +2,8 @@
 // output off, beside a plain loop doing the same arithmetic on plain arrays.
 #include <benchmark/benchmark.h>
 
+#include "bench/ratio.h"
+
 #include <cmath>
 #include <string>
 #include <vector>
@@ -60,7 +62,8 @@ void bench_springmesh_loop(benchmark::State& state) {
   }
 }
 
-BENCHMARK(bench_springmesh_step)->Name("springmesh_step");
-BENCHMARK(bench_springmesh_loop)->Name("springmesh_loop");
+BENCHMARK(bench_springmesh_step)->Name("springmesh_step")->Apply(kobench::best_of);
+BENCHMARK(bench_springmesh_loop)->Name("springmesh_loop")->Apply(kobench::best_of);
 
 }  // namespace
+KO_RATIO("springmesh_vs_loop", {"springmesh_step", 1}, {"springmesh_loop", 1}, 1.2);

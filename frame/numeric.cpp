@@ -80,17 +80,8 @@ namespace {
 // from it, so they are written as float constants widened to double.
 constexpr double kHalfPiFloat = static_cast<double>(static_cast<float>(std::numbers::pi / 2));
 constexpr double kTableStep = static_cast<double>(2.3968816094566137e-05f);
-constexpr double kIndexScale = 41720.87562112031;
-static_assert(kIndexScale == 65535.0 / kHalfPiFloat);
+static_assert(table_sine::kIndexScale == 65535.0 / kHalfPiFloat);
 static_assert(kTableStep == static_cast<double>(static_cast<float>((std::numbers::pi / 2) / 65535)));
-
-// The 18 index bits: 16 for the position inside a quarter, 2 for the quadrant.
-std::uint64_t table_index_bits(double x) {
-  const double scaled = x * kIndexScale;
-  // Out of int64 range (or NaN): index 0 instead of an undefined conversion.
-  if (!(scaled >= -0x1p63 && scaled < 0x1p63)) return 0;
-  return static_cast<std::uint64_t>(static_cast<std::int64_t>(scaled));
-}
 
 }  // namespace
 
@@ -107,30 +98,6 @@ void sine_table_fill() {
 void sine_table_fill_once() {
   static const bool filled = (sine_table_fill(), true);
   (void)filled;
-}
-
-double fast_sin(double x) {
-  const std::uint64_t a = table_index_bits(x);
-  const std::uint64_t i = a & 0xFFFE;
-  const std::uint64_t j = 65534 - i;
-  switch ((a >> 16) & 3) {
-    case 0: return sine_table[i];
-    case 1: return sine_table[j];
-    case 2: return -sine_table[i];
-    default: return -sine_table[j];
-  }
-}
-
-double fast_cos(double x) {
-  const std::uint64_t a = table_index_bits(x);
-  const std::uint64_t i = a & 0xFFFE;
-  const std::uint64_t j = 65534 - i;
-  switch ((a >> 16) & 3) {
-    case 0: return sine_table[j];
-    case 1: return -sine_table[i];
-    case 2: return -sine_table[j];
-    default: return sine_table[i];
-  }
 }
 
 // ---------------------------------------------------------------------------

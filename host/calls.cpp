@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "frame/truncate.h"
-#include "host/host.h"
+#include "host/dispatch.h"
 
 namespace kohost {
 

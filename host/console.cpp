@@ -41,7 +41,7 @@ bool allocation_fails() {
 }
 
 void console_line(bool is_error, std::string_view text) {
-  if (Patch* p = state().active)
+  if (Patch* p = run.active)
     p->notify_console(is_error, text);
   else
     std::fprintf(stderr, "%s%.*s\n", is_error ? "error: " : "console: ", static_cast<int>(text.size()), text.data());

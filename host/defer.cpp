@@ -35,6 +35,8 @@ int run_deferred() {
   for (std::size_t n = q.size(); n > 0 && !q.empty(); --n) {
     Deferred d = std::move(q.front());
     q.pop_front();
+    // Each call is a message from outside, with a budget of its own.
+    Entry entry(current_budget());
     reinterpret_cast<max::gimme_fn>(d.fn)(d.x, d.sel, static_cast<std::int32_t>(d.args.size()), d.args.data());
     ++ran;
   }

@@ -1,53 +1,17 @@
 // The host's inner records: classes with their method tables, instances with their
-// outlets and inlets, and the process-wide state behind the plain-C API.
+// outlets and inlets.
 #pragma once
 
 #include <cstdint>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "frame/maxapi.h"
+#include "host/dispatch.h"
 
 namespace kohost {
-
 class Patch;
-
-inline constexpr int kMaxTypedArgs = 7;
-
-union TypedArg {
-  std::int32_t l;
-  double d;
-};
-
-// Calls a handler with the exact signature its codes declare.
-using Caller = void (*)(max::method fn, max::Object* x, const TypedArg* args);
-using NewCaller = max::Object* (*)(max::method fn, const TypedArg* args);
-
-struct Codes {
-  short code[kMaxTypedArgs + 1] = {};
-  int count = 0;
-  bool gimme() const { return count > 0 && code[0] == max::A_GIMME; }
-  bool cant() const { return count > 0 && code[0] == max::A_CANT; }
-};
-
-struct Method {
-  max::method fn = nullptr;
-  Codes codes;
-  Caller caller = nullptr;  // typed handlers only
-};
-
-// Picks the caller for a list of typed codes; null when a code is not a typed one.
-Caller typed_caller(const Codes& codes);
-NewCaller typed_new_caller(const Codes& codes);
-bool is_float_code(short c);
-bool is_optional_code(short c);
-
-// Converts atoms to typed arguments by the codes. False: a required one is missing or
-// an atom is not a number.
-bool convert_typed(const Codes& codes, int argc, const max::Atom* argv, TypedArg* out);
-
-}  // namespace kohost
+}
 
 namespace max {
 
@@ -58,26 +22,34 @@ struct Class {
   short size = 0;
   kohost::Codes new_codes;
   kohost::NewCaller new_caller = nullptr;
-  std::unordered_map<const Symbol*, kohost::Method> methods;
-  std::vector<kohost::Method> inlet_ints;  // addinx handlers, by inlet number
+  kohost::MethodTable methods;  // iterates as {selector, method} in the order bound
 };
 
 struct Cord {
-  Object* to;
+  Object* to;  // null once cut while a message was under way; swept when it ends
   int inlet;
 };
 
 struct Outlet {
-  Object* owner;
-  int index;  // from the left; outlets made later push the earlier ones right
+  Object* owner = nullptr;
+  int index = 0;  // from the left; outlets made later push the earlier ones right
+  // The cord, when the outlet has exactly one that is not cut: a send reads it from the
+  // outlet itself, one load less on the way from object to object.
+  Cord only{nullptr, 0};
   std::vector<Cord> cords;
+  bool has_cut = false;  // holds cut cords waiting to be swept
+
+  // After every change to cords.
+  void changed() { only = cords.size() == 1 ? cords[0] : Cord{nullptr, 0}; }
 };
 
 struct Instance {
   kohost::Patch* patch = nullptr;
-  std::vector<Outlet*> outlets;  // leftmost first
+  std::string id;                 // the name the patch knows it by; "" for none
+  std::vector<Outlet*> outlets;   // leftmost first
   int inlets = 1;
-  std::vector<Outlet*> incoming;  // outlets with a cord into this object
+  std::vector<Outlet*> incoming;  // outlets with a cord into this object, one entry per cord
+  bool freed = false;             // freed during a message; released when it ends
 };
 
 }  // namespace max

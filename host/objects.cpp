@@ -1,10 +1,11 @@
-// Instances, outlets and inlets, and the way a message travels: out of an outlet, along
-// the cords, into an inlet and to the handler bound for its selector.
+// Instances, their outlets and inlets, and their end. An object freed while a message
+// is under way is cut off at once (nothing reaches it any more) but its record stays
+// until the message ends, because a handler or an outlet loop up the stack may still
+// hold it; cords cut meanwhile are marked and swept then, so no loop loses its place.
 #include <algorithm>
 #include <cstdlib>
 #include <string>
 
-#include "frame/truncate.h"
 #include "host/patch.h"
 #include "host/state.h"
 
@@ -12,100 +13,47 @@ namespace kohost {
 
 namespace {
 
-// Deeper nesting than this is a cord loop; the message is dropped, not the stack.
-constexpr int kMaxDepth = 512;
+std::vector<max::Object*> freed_records;
+std::vector<max::Outlet*> outlets_with_cuts;
 
-void call_method(const Method& m, max::Object* x, max::Symbol* sel, int argc, const max::Atom* argv) {
-  if (m.codes.gimme()) {
-    reinterpret_cast<max::gimme_fn>(m.fn)(x, sel, argc, argv);
-    return;
-  }
-  TypedArg args[kMaxTypedArgs];
-  if (!m.caller || !convert_typed(m.codes, argc, argv, args)) {
-    max::error("%s: bad arguments for message \"%s\"", x->o_class->name.c_str(), sel->s_name);
-    return;
-  }
-  m.caller(m.fn, x, args);
+void release(max::Object* x) {
+  for (max::Outlet* o : x->o_host->outlets) delete o;
+  delete x->o_host;
+  std::free(x);
 }
 
-const Method* find(const max::Class* c, const max::Symbol* sel) {
-  auto it = c->methods.find(sel);
-  if (it == c->methods.end() || it->second.codes.cant()) return nullptr;
-  return &it->second;
-}
-
-void not_understood(max::Object* x, max::Symbol* sel) {
-  max::error("%s: doesn't understand \"%s\"", x->o_class->name.c_str(), sel->s_name);
-}
-
-void deliver_left(max::Object* x, max::Symbol* sel, int argc, const max::Atom* argv) {
-  const max::Class* c = x->o_class;
-  const CommonSymbols& s = syms();
-  if (const Method* m = find(c, sel)) {
-    call_method(*m, x, sel, argc, argv);
-    return;
-  }
-  // A number goes to the handler of the other number type.
-  if (sel == s.int_ || sel == s.float_) {
-    if (const Method* m = find(c, sel == s.int_ ? s.float_ : s.int_)) {
-      call_method(*m, x, sel, argc, argv);
-      return;
-    }
-  }
-  // A one-number list goes as that number.
-  if (sel == s.list && argc == 1 && (argv[0].a_type == max::A_LONG || argv[0].a_type == max::A_FLOAT)) {
-    deliver_left(x, argv[0].a_type == max::A_LONG ? s.int_ : s.float_, argc, argv);
-    return;
-  }
-  not_understood(x, sel);
-}
-
-void deliver_int_inlet(max::Object* x, int inlet, max::Symbol* sel, int argc, const max::Atom* argv) {
-  const max::Class* c = x->o_class;
-  const CommonSymbols& s = syms();
-  const bool number = argc >= 1 && (argv[0].a_type == max::A_LONG || argv[0].a_type == max::A_FLOAT);
-  const bool numeric_sel = sel == s.int_ || sel == s.float_ || (sel == s.list && argc == 1);
-  if (static_cast<std::size_t>(inlet) >= c->inlet_ints.size() || !c->inlet_ints[inlet].fn || !numeric_sel) {
-    not_understood(x, sel);
-    return;
-  }
-  if (!number) {
-    max::error("%s: bad arguments for message \"%s\"", c->name.c_str(), sel->s_name);
-    return;
-  }
-  const std::int32_t v =
-      argv[0].a_type == max::A_LONG ? argv[0].a_w.w_long : ko::to_long(argv[0].a_w.w_float);
-  reinterpret_cast<max::long_fn>(c->inlet_ints[inlet].fn)(x, v);
+void sweep(max::Outlet* o) {
+  auto& cords = o->cords;
+  cords.erase(std::remove_if(cords.begin(), cords.end(), [](const max::Cord& c) { return !c.to; }), cords.end());
+  o->has_cut = false;
+  o->changed();
 }
 
 }  // namespace
 
-void deliver(max::Object* x, int inlet, max::Symbol* sel, int argc, const max::Atom* argv) {
-  HostState& st = state();
-  if (st.depth >= kMaxDepth) {
-    max::error("%s: stack overflow, message \"%s\" dropped", x->o_class->name.c_str(), sel->s_name);
+// Cuts one cord: at once when no message is under way, else marked for the sweep.
+void cut_cord(max::Outlet* o, std::size_t i) {
+  if (run.depth == 0) {
+    o->cords.erase(o->cords.begin() + static_cast<std::ptrdiff_t>(i));
+    o->changed();
     return;
   }
-  if (inlet < 0 || inlet >= x->o_host->inlets) {
-    max::error("%s: no inlet %d", x->o_class->name.c_str(), inlet);
-    return;
+  o->cords[i].to = nullptr;
+  o->changed();
+  if (!o->has_cut) {
+    o->has_cut = true;
+    outlets_with_cuts.push_back(o);
+    run.cleanup = true;
   }
-  ++st.depth;
-  if (inlet == 0)
-    deliver_left(x, sel, argc, argv);
-  else
-    deliver_int_inlet(x, inlet, sel, argc, argv);
-  --st.depth;
 }
 
-void emit(max::Outlet* o, max::Symbol* sel, int argc, const max::Atom* argv) {
-  if (!o) return;
-  if (Patch* p = o->owner->o_host->patch) p->notify_emit(o->owner, o->index, sel, argc, argv);
-  // A handler may make or cut cords on this outlet; index, not iterators.
-  for (std::size_t i = 0; i < o->cords.size(); ++i) {
-    const max::Cord cord = o->cords[i];
-    deliver(cord.to, cord.inlet, sel, argc, argv);
-  }
+void release_pending() {
+  // Sweeping first: the outlets of freed records are among those swept.
+  for (max::Outlet* o : outlets_with_cuts) sweep(o);
+  outlets_with_cuts.clear();
+  for (max::Object* x : freed_records) release(x);
+  freed_records.clear();
+  run.cleanup = false;
 }
 
 }  // namespace kohost
@@ -119,36 +67,47 @@ Object* newobject(Class* cls) {
   if (!x) return nullptr;
   x->o_class = cls;
   x->o_host = new Instance;
-  x->o_host->patch = kohost::state().active;
+  x->o_host->patch = kohost::run.active;
   if (x->o_host->patch) x->o_host->patch->adopt(x);
   return x;
 }
 
 void freeobject(Object* x) {
-  if (!x) return;
-  if (x->o_class->free_fn) reinterpret_cast<free_fn>(x->o_class->free_fn)(x);
+  if (!x || x->o_host->freed) return;
   Instance* in = x->o_host;
-  if (in->patch) in->patch->forget(x);
-  kohost::drop_deferred(x);
+  in->freed = true;
+  // Nothing reaches it from here on.
   for (Outlet* src : in->incoming) {
-    auto& cords = src->cords;
-    cords.erase(std::remove_if(cords.begin(), cords.end(), [x](const Cord& c) { return c.to == x; }), cords.end());
+    for (std::size_t i = src->cords.size(); i-- > 0;)
+      if (src->cords[i].to == x) kohost::cut_cord(src, i);
   }
+  in->incoming.clear();
+  kohost::drop_deferred(x);
+  // Its free routine may still send on its own cords.
+  if (x->o_class->free_fn) reinterpret_cast<free_fn>(x->o_class->free_fn)(x);
+  if (in->patch) in->patch->forget(x);
   for (Outlet* o : in->outlets) {
-    for (const Cord& c : o->cords) {
-      auto& inc = c.to->o_host->incoming;
-      inc.erase(std::remove(inc.begin(), inc.end(), o), inc.end());
+    for (std::size_t i = o->cords.size(); i-- > 0;) {
+      Object* to = o->cords[i].to;
+      if (!to) continue;
+      auto& inc = to->o_host->incoming;
+      if (auto it = std::find(inc.begin(), inc.end(), o); it != inc.end()) inc.erase(it);
+      kohost::cut_cord(o, i);
     }
-    delete o;
   }
-  delete in;
-  std::free(x);
+  if (kohost::run.depth == 0) {
+    kohost::release(x);
+  } else {
+    kohost::freed_records.push_back(x);
+    kohost::run.cleanup = true;
+  }
 }
 
 Outlet* outlet_new(Object* x, const char* /*type*/) {
   if (!x) return nullptr;
   auto& outs = x->o_host->outlets;
-  auto* o = new Outlet{x, 0, {}};
+  auto* o = new Outlet;
+  o->owner = x;
   outs.insert(outs.begin(), o);
   for (std::size_t i = 0; i < outs.size(); ++i) outs[i]->index = static_cast<int>(i);
   return o;
@@ -161,29 +120,5 @@ Outlet* bangout(Object* x) { return outlet_new(x, "bang"); }
 void intin(Object* x, short inlet) {
   if (x && inlet >= 1 && inlet + 1 > x->o_host->inlets) x->o_host->inlets = inlet + 1;
 }
-
-void outlet_list(Outlet* o, Symbol* /*s*/, short argc, const Atom* argv) {
-  kohost::emit(o, kohost::syms().list, argc, argv);
-}
-
-void outlet_anything(Outlet* o, Symbol* s, short argc, const Atom* argv) {
-  kohost::emit(o, s ? s : kohost::syms().list, argc, argv);
-}
-
-void outlet_float(Outlet* o, double f) {
-  Atom a;
-  a.a_type = A_FLOAT;
-  a.a_w.w_float = static_cast<float>(f);
-  kohost::emit(o, kohost::syms().float_, 1, &a);
-}
-
-void outlet_int(Outlet* o, std::int32_t n) {
-  Atom a;
-  a.a_type = A_LONG;
-  a.a_w.w_long = n;
-  kohost::emit(o, kohost::syms().int_, 1, &a);
-}
-
-void outlet_bang(Outlet* o) { kohost::emit(o, kohost::syms().bang, 0, nullptr); }
 
 }  // namespace max

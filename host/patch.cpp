@@ -4,6 +4,7 @@
 #include <limits.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -12,18 +13,6 @@
 #include "host/state.h"
 
 namespace kohost {
-
-// Makes this patch the one that receives console lines and new objects while it works.
-class Patch::Active {
- public:
-  explicit Active(Patch* p) : saved_(state().active) { state().active = p; }
-  ~Active() { state().active = saved_; }
-  Active(const Active&) = delete;
-  Active& operator=(const Active&) = delete;
-
- private:
-  Patch* saved_;
-};
 
 namespace {
 
@@ -126,14 +115,24 @@ void register_class(const std::string& name, int (*main_fn)()) {
 
 Patch::Patch(std::vector<std::string> plugin_dirs) : dirs_(std::move(plugin_dirs)) {
   for (auto& d : split_path(std::getenv("KOHOST_PATH"))) dirs_.push_back(d);
-  previous_ = state().active;
-  state().active = this;
+  previous_ = run.active;
+  run.active = this;
 }
 
 Patch::~Patch() {
-  Active active(this);
-  while (!ids_.empty()) max::freeobject(const_cast<max::Object*>(ids_.begin()->first));
-  if (state().active == this) state().active = previous_;
+  on_emit(nullptr, nullptr);
+  {
+    Active active(this);
+    while (!by_id_.empty()) max::freeobject(by_id_.begin()->second);
+  }
+  if (run.active == this) run.active = previous_;
+}
+
+void Patch::on_emit(EmitFn fn, void* ctx) {
+  if (!emit_fn_ != !fn) run.observers += fn ? 1 : -1;
+  emit_fn_ = fn;
+  emit_ctx_ = ctx;
+  update_watch();
 }
 
 max::Class* Patch::find_class(const std::string& name, std::string* why) {
@@ -169,6 +168,7 @@ max::Object* Patch::create(const std::string& id, const std::string& cls_name, c
   max::Class* cls = find_class(cls_name, why);
   if (!cls) return nullptr;
   Active active(this);
+  Entry entry(budget_);
   pending_id_ = id;
   max::Object* x = nullptr;
   if (cls->new_codes.gimme()) {
@@ -192,8 +192,9 @@ max::Object* Patch::create(const std::string& id, const std::string& cls_name, c
   }
   if (find(id) != x) {
     forget(find(id));
+    forget(x);
     by_id_[id] = x;
-    ids_[x] = id;
+    x->o_host->id = id;
   }
   x->o_host->patch = this;
   return x;
@@ -206,8 +207,7 @@ max::Object* Patch::find(std::string_view id) const {
 
 const std::string& Patch::id_of(const max::Object* x) const {
   static const std::string none;
-  auto it = ids_.find(x);
-  return it == ids_.end() ? none : it->second;
+  return x ? x->o_host->id : none;
 }
 
 void Patch::free(max::Object* x) {
@@ -219,21 +219,14 @@ void Patch::free(max::Object* x) {
 void Patch::adopt(max::Object* x) {
   if (pending_id_.empty()) return;
   by_id_[pending_id_] = x;
-  ids_[x] = pending_id_;
+  x->o_host->id = pending_id_;
   pending_id_.clear();
 }
 
 void Patch::forget(max::Object* x) {
-  auto it = ids_.find(x);
-  if (it == ids_.end()) return;
-  by_id_.erase(it->second);
-  ids_.erase(it);
-}
-
-void Patch::send(max::Object* x, int inlet, max::Symbol* sel, const std::vector<max::Atom>& args) {
-  if (!x || !sel) return;
-  Active active(this);
-  deliver(x, inlet, sel, static_cast<int>(args.size()), args.data());
+  if (!x || x->o_host->id.empty()) return;
+  if (auto it = by_id_.find(x->o_host->id); it != by_id_.end() && it->second == x) by_id_.erase(it);
+  x->o_host->id.clear();
 }
 
 void Patch::send_box(max::Object* x, int inlet, const std::vector<max::Atom>& atoms) {
@@ -251,10 +244,12 @@ void Patch::send_box(max::Object* x, int inlet, const std::vector<max::Atom>& at
 
 bool Patch::connect(max::Object* from, int outlet, max::Object* to, int inlet) {
   if (!from || !to || outlet < 0 || outlet >= outlets(from) || inlet < 0 || inlet >= inlets(to)) return false;
+  if (from->o_host->freed || to->o_host->freed) return false;
   max::Outlet* o = from->o_host->outlets[static_cast<std::size_t>(outlet)];
   for (const max::Cord& c : o->cords)
     if (c.to == to && c.inlet == inlet) return true;
   o->cords.push_back({to, inlet});
+  o->changed();
   to->o_host->incoming.push_back(o);
   return true;
 }
@@ -262,16 +257,11 @@ bool Patch::connect(max::Object* from, int outlet, max::Object* to, int inlet) {
 bool Patch::disconnect(max::Object* from, int outlet, max::Object* to, int inlet) {
   if (!from || !to || outlet < 0 || outlet >= outlets(from)) return false;
   max::Outlet* o = from->o_host->outlets[static_cast<std::size_t>(outlet)];
-  for (auto it = o->cords.begin(); it != o->cords.end(); ++it) {
-    if (it->to == to && it->inlet == inlet) {
-      o->cords.erase(it);
+  for (std::size_t i = 0; i < o->cords.size(); ++i) {
+    if (o->cords[i].to == to && o->cords[i].inlet == inlet) {
+      cut_cord(o, i);
       auto& inc = to->o_host->incoming;
-      for (auto jt = inc.begin(); jt != inc.end(); ++jt) {
-        if (*jt == o) {
-          inc.erase(jt);
-          break;
-        }
-      }
+      if (auto it = std::find(inc.begin(), inc.end(), o); it != inc.end()) inc.erase(it);
       return true;
     }
   }
@@ -283,11 +273,12 @@ int Patch::inlets(const max::Object* x) const { return x ? x->o_host->inlets : 0
 
 std::string Patch::assist(max::Object* x, int kind, int index) {
   if (!x) return {};
-  auto it = x->o_class->methods.find(syms().assist);
-  if (it == x->o_class->methods.end()) return {};
+  const Method* m = x->o_class->methods.find_any(syms().assist);
+  if (!m) return {};
   char text[max::kTextBufferSize] = {};
   Active active(this);
-  reinterpret_cast<max::assist_fn>(it->second.fn)(x, nullptr, kind, index, text);
+  Entry entry(budget_);
+  reinterpret_cast<max::assist_fn>(m->fn)(x, nullptr, kind, index, text);
   text[max::kTextBufferSize - 1] = '\0';
   return text;
 }
@@ -295,10 +286,6 @@ std::string Patch::assist(max::Object* x, int kind, int index) {
 int Patch::run_deferred() {
   Active active(this);
   return kohost::run_deferred();
-}
-
-void Patch::notify_emit(max::Object* from, int outlet, max::Symbol* sel, int argc, const max::Atom* argv) {
-  if (emit_fn_) emit_fn_(emit_ctx_, Emission{from, outlet, sel, argc, argv});
 }
 
 void Patch::notify_console(bool is_error, std::string_view text) {

@@ -44,6 +44,13 @@ class Patch {
   using EmitFn = void (*)(void* ctx, const Emission& e);
   using ConsoleFn = void (*)(void* ctx, bool is_error, std::string_view text);
 
+  // Each message that enters the patch from outside (a send, a deferred call, a creation,
+  // a draw) may cause this many deliveries to inlets, itself included. Past it the rest
+  // of that message's work is dropped with one error line naming the object and the
+  // selector where it stopped. No honest patch comes near the default; a cord loop
+  // that fans out reaches it in well under a second.
+  static constexpr std::int64_t kDefaultDeliveryBudget = 1000000;
+
   // Plug-ins are looked for in the given folders, then in KOHOST_PATH.
   explicit Patch(std::vector<std::string> plugin_dirs = {});
   ~Patch();
@@ -53,8 +60,12 @@ class Patch {
   // Adds a folder to look in after those already known.
   void add_plugin_dir(std::string dir) { dirs_.push_back(std::move(dir)); }
 
-  void on_emit(EmitFn fn, void* ctx) { emit_fn_ = fn, emit_ctx_ = ctx; }
+  void on_emit(EmitFn fn, void* ctx);
   void on_console(ConsoleFn fn, void* ctx) { console_fn_ = fn, console_ctx_ = ctx; }
+
+  // A budget below 1 is taken as 1.
+  void set_delivery_budget(std::int64_t deliveries) { budget_ = deliveries < 1 ? 1 : deliveries; }
+  std::int64_t delivery_budget() const { return budget_; }
 
   // Finds a class, loading NAME.so on first use. Null, with a reason, when there is none.
   max::Class* find_class(const std::string& name, std::string* why = nullptr);
@@ -66,6 +77,8 @@ class Patch {
   max::Object* find(std::string_view id) const;
   // The id an object was created under ("" for one the patch did not name).
   const std::string& id_of(const max::Object* x) const;
+  // Safe during a message, from a handler or an observer: the object receives nothing
+  // more and its record is released when the message ends.
   void free(max::Object* x);
 
   // Sends selector and atoms to an inlet.
@@ -74,6 +87,8 @@ class Patch {
   // that starts with a number is a list, a leading symbol is the selector.
   void send_box(max::Object* x, int inlet, const std::vector<max::Atom>& atoms);
 
+  // Both are safe during a message: a cord made then receives what its outlet sends from
+  // then on, a cord cut then receives nothing more.
   bool connect(max::Object* from, int outlet, max::Object* to, int inlet);
   bool disconnect(max::Object* from, int outlet, max::Object* to, int inlet);
   int outlets(const max::Object* x) const;
@@ -85,7 +100,9 @@ class Patch {
   int run_deferred();
 
   // Called by the host.
-  void notify_emit(max::Object* from, int outlet, max::Symbol* sel, int argc, const max::Atom* argv);
+  void notify_emit(max::Object* from, int outlet, max::Symbol* sel, int argc, const max::Atom* argv) {
+    if (emit_fn_) emit_fn_(emit_ctx_, Emission{from, outlet, sel, argc, argv});
+  }
   void notify_console(bool is_error, std::string_view text);
   void forget(max::Object* x);
   // The first object made while create runs takes the id being created, so that what it
@@ -96,13 +113,13 @@ class Patch {
   class Active;
   std::vector<std::string> dirs_;
   std::map<std::string, max::Object*, std::less<>> by_id_;
-  std::map<const max::Object*, std::string> ids_;
   EmitFn emit_fn_ = nullptr;
   void* emit_ctx_ = nullptr;
   ConsoleFn console_fn_ = nullptr;
   void* console_ctx_ = nullptr;
   Patch* previous_ = nullptr;
   std::string pending_id_;
+  std::int64_t budget_ = kDefaultDeliveryBudget;
 };
 
 // Atoms for building messages.

@@ -1,8 +1,10 @@
 // Class registration (setup and the bindings) and the symbol table.
 #include <cstdarg>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 
 #include "host/state.h"
 
@@ -13,9 +15,16 @@ HostState& state() {
   return s;
 }
 
+Run run;
+
+max::Symbol sym_bang{"bang"};
+max::Symbol sym_int{"int"};
+max::Symbol sym_float{"float"};
+max::Symbol sym_list{"list"};
+max::Symbol sym_assist{"assist"};
+
 const CommonSymbols& syms() {
-  static const CommonSymbols s{max::gensym("bang"), max::gensym("int"), max::gensym("float"),
-                               max::gensym("list"), max::gensym("assist")};
+  static constexpr CommonSymbols s{&sym_bang, &sym_int, &sym_float, &sym_list, &sym_assist};
   return s;
 }
 
@@ -32,14 +41,31 @@ Codes read_codes(va_list ap) {
 }
 
 void bind(max::Symbol* sel, max::method fn, Codes codes) {
-  max::Class* cls = state().setup_class;
-  if (!cls) return;
-  Method m;
-  m.fn = fn;
-  m.codes = codes;
-  m.caller = typed_caller(codes);
-  cls->methods[sel] = m;
+  if (max::Class* cls = state().setup_class) cls->methods.bind(sel, fn, codes);
 }
+
+// Interned texts. A symbol never moves or goes away; the common ones are fixed records.
+class SymbolTable {
+ public:
+  SymbolTable() {
+    for (max::Symbol* s : {&sym_bang, &sym_int, &sym_float, &sym_list, &sym_assist}) table_.emplace(s->s_name, s);
+  }
+  max::Symbol* get(const char* text) {
+    const std::string_view key(text ? text : "");
+    std::lock_guard<std::mutex> guard(lock_);
+    if (auto it = table_.find(key); it != table_.end()) return it->second;
+    const std::string& owned = texts_.emplace_back(key);
+    max::Symbol* s = &symbols_.emplace_back(max::Symbol{owned.c_str()});
+    table_.emplace(std::string_view(owned), s);
+    return s;
+  }
+
+ private:
+  std::mutex lock_;
+  std::unordered_map<std::string_view, max::Symbol*> table_;
+  std::deque<std::string> texts_;
+  std::deque<max::Symbol> symbols_;
+};
 
 Codes one_code(short c) {
   Codes codes;
@@ -56,12 +82,8 @@ namespace max {
 using kohost::state;
 
 Symbol* gensym(const char* text) {
-  static std::mutex lock;
-  static std::unordered_map<std::string, std::unique_ptr<Symbol>> table;
-  std::lock_guard<std::mutex> guard(lock);
-  auto [it, fresh] = table.try_emplace(text ? text : "");
-  if (fresh) it->second = std::make_unique<Symbol>(Symbol{it->first.c_str()});
-  return it->second.get();
+  static kohost::SymbolTable table;
+  return table.get(text);
 }
 
 void setup(Class** cls, method new_fn, method free_fn, short size, method menu_fn, ...) {
@@ -95,13 +117,7 @@ void addmess(method m, const char* sel, ...) {
 }
 
 void addinx(method m, short inlet) {
-  Class* cls = state().setup_class;
-  if (!cls || inlet < 1) return;
-  if (cls->inlet_ints.size() <= static_cast<std::size_t>(inlet)) cls->inlet_ints.resize(inlet + 1);
-  kohost::Method& h = cls->inlet_ints[inlet];
-  h.fn = m;
-  h.codes = kohost::one_code(A_LONGARG);
-  h.caller = kohost::typed_caller(h.codes);
+  if (Class* cls = state().setup_class) cls->methods.bind_inlet_int(inlet, m);
 }
 
 void alias(const char* name) {

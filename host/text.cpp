@@ -1,10 +1,12 @@
 #include "host/text.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 
 namespace kohost {
@@ -54,96 +56,202 @@ NumberToken read_number(std::string_view t, max::Atom& out) {
   }
   bool fractional = false;
   if (!decimal_shape(t, fractional)) return NumberToken::NotNumber;
-  const std::string text(t);
+  // from_chars takes no '+'.
+  const std::string_view digits = t[0] == '+' ? t.substr(1) : t;
+  const char* end = digits.data() + digits.size();
   if (!fractional) {
-    errno = 0;
-    char* end = nullptr;
-    const long long v = std::strtoll(text.c_str(), &end, 10);
-    if (errno == ERANGE || v < std::numeric_limits<std::int32_t>::min() ||
-        v > std::numeric_limits<std::int32_t>::max())
-      return NumberToken::OutOfRange;
+    std::int32_t v = 0;
+    if (std::from_chars(digits.data(), end, v).ec != std::errc()) return NumberToken::OutOfRange;
     out.a_type = max::A_LONG;
-    out.a_w.w_long = static_cast<std::int32_t>(v);
+    out.a_w.w_long = v;
     return NumberToken::Long;
   }
-  // Read straight to single precision, so the value is rounded once.
-  char* end = nullptr;
-  errno = 0;
-  const float f = std::strtof(text.c_str(), &end);
-  if (std::isinf(f)) return NumberToken::OutOfRange;
+  // Read straight to single precision, so the value is rounded once. Past the range of
+  // floats from_chars gives up; strtof tells overflow (out of range) from underflow
+  // (read as the nearest float, 0 or a subnormal).
+  float f = 0;
+  if (std::from_chars(digits.data(), end, f).ec != std::errc()) {
+    f = std::strtof(std::string(t).c_str(), nullptr);
+    if (std::isinf(f)) return NumberToken::OutOfRange;
+  }
   out.a_type = max::A_FLOAT;
   out.a_w.w_float = f;
   return NumberToken::Float;
 }
 
-std::string format_float(float f) {
-  if (std::isnan(f)) return "nan";
-  if (std::isinf(f)) return f > 0 ? "inf" : "-inf";
-  char buf[64];
-  auto res = std::to_chars(buf, buf + sizeof buf, f);
-  std::string s(buf, res.ptr);
-  bool plain = true;
+namespace {
+
+// Writes a float as format_float describes; at most 16 bytes.
+char* write_float(char* p, float f) {
+  if (std::isnan(f)) return std::copy_n("nan", 3, p);
+  if (std::isinf(f)) return f > 0 ? std::copy_n("inf", 3, p) : std::copy_n("-inf", 4, p);
+  char* end = std::to_chars(p, p + 16, f).ptr;
+  for (char* q = p; q < end; ++q)
+    if (*q == '.' || *q == 'e') return end;
+  *end++ = '.';
+  *end++ = '0';
+  return end;
+}
+
+// A symbol that would read back as a number (or as nothing, or a comment) is quoted.
+bool needs_quotes(std::string_view s) {
+  if (s.empty() || s[0] == '#' || s == "nan" || s == "inf" || s == "-inf") return true;
+  bool fractional = false;
+  if (decimal_shape(s, fractional)) return true;
   for (char c : s)
-    if (!(is_digit(c) || c == '-')) plain = false;
-  if (plain) s += ".0";
-  return s;
+    if (c == ' ' || c == '\t' || c == '"' || c == '\\' || static_cast<unsigned char>(c) < 0x20) return true;
+  return false;
+}
+
+}  // namespace
+
+char* LineBuffer::room(std::size_t n) {
+  if (size_ + n > capacity_) [[unlikely]] {
+    const std::size_t cap = std::max<std::size_t>({256, capacity_ * 2, size_ + n});
+    auto grown = std::make_unique<char[]>(cap);
+    if (size_) std::copy_n(data_.get(), size_, grown.get());
+    data_ = std::move(grown);
+    capacity_ = cap;
+  }
+  return data_.get() + size_;
+}
+
+namespace {
+
+// Short texts (ids, selectors, most symbols) copy faster byte by byte than through a call.
+inline char* put(char* p, std::string_view s) {
+  if (s.size() > 16) return std::copy_n(s.data(), s.size(), p);
+  for (char c : s) *p++ = c;
+  return p;
+}
+
+// The most bytes an atom can print as; a symbol's text is measured.
+inline std::size_t atom_bound(const max::Atom& a) {
+  if (a.a_type == max::A_SYM) return 2 * std::strlen(a.a_w.w_sym ? a.a_w.w_sym->s_name : "") + 2;
+  return 16;
+}
+
+char* write_atom(char* p, const max::Atom& a) {
+  switch (a.a_type) {
+    case max::A_LONG:
+      return std::to_chars(p, p + 12, a.a_w.w_long).ptr;
+    case max::A_FLOAT:
+      return write_float(p, a.a_w.w_float);
+    case max::A_SYM: {
+      const std::string_view s = a.a_w.w_sym ? a.a_w.w_sym->s_name : "";
+      if (!needs_quotes(s)) return put(p, s);
+      *p++ = '"';
+      for (char c : s) {
+        if (c == '"' || c == '\\') *p++ = '\\';
+        *p++ = c;
+      }
+      *p++ = '"';
+      return p;
+    }
+    default:
+      *p++ = '?';
+      return p;
+  }
+}
+
+}  // namespace
+
+void LineBuffer::append(std::string_view s) {
+  std::copy_n(s.data(), s.size(), room(s.size()));
+  size_ += s.size();
+}
+
+void LineBuffer::append_atom(const max::Atom& a) {
+  char* p = room(atom_bound(a));
+  size_ = static_cast<std::size_t>(write_atom(p, a) - data_.get());
+}
+
+void LineBuffer::append_escaped(std::string_view text) {
+  char* p = room(4 * text.size());
+  for (char ch : text) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c == '\\') {
+      *p++ = '\\';
+      *p++ = '\\';
+    } else if (c == '\t' || c == '\a' || c == '\n') {
+      *p++ = '\\';
+      *p++ = c == '\t' ? 't' : c == '\a' ? 'a' : 'n';
+    } else if (c < 0x20 || c >= 0x7F) {
+      static constexpr char kHex[] = "0123456789ABCDEF";
+      *p++ = '\\';
+      *p++ = 'x';
+      *p++ = kHex[c >> 4];
+      *p++ = kHex[c & 15];
+    } else {
+      *p++ = ch;
+    }
+  }
+  size_ = static_cast<std::size_t>(p - data_.get());
+}
+
+std::string_view LineBuffer::emission(std::string_view id, const Emission& e) {
+  const std::string_view sel = e.selector ? e.selector->s_name : "list";
+  const int argc = e.argc > 0 && e.argv ? e.argc : 0;
+  // The whole line is measured first and written in one go.
+  std::size_t bound = id.size() + sel.size() + 16;
+  for (int i = 0; i < argc; ++i) bound += 1 + atom_bound(e.argv[i]);
+  size_ = 0;
+  char* p = room(bound);
+  p = put(p, id);
+  *p++ = '.';
+  p = std::to_chars(p, p + 12, e.outlet).ptr;
+  *p++ = ':';
+  *p++ = ' ';
+  p = put(p, sel);
+  for (int i = 0; i < argc; ++i) {
+    *p++ = ' ';
+    p = write_atom(p, e.argv[i]);
+  }
+  *p++ = '\n';
+  size_ = static_cast<std::size_t>(p - data_.get());
+  return view();
+}
+
+std::string_view LineBuffer::console(bool is_error, std::string_view text) {
+  clear();
+  append(is_error ? "error: " : "console: ");
+  append_escaped(text);
+  *room(1) = '\n';
+  ++size_;
+  return view();
+}
+
+std::string format_float(float f) {
+  char buf[16];
+  return std::string(buf, write_float(buf, f));
+}
+
+std::string_view LineBuffer::atom(const max::Atom& a) {
+  clear();
+  append_atom(a);
+  return view();
+}
+
+std::string_view LineBuffer::escaped(std::string_view text) {
+  clear();
+  append_escaped(text);
+  return view();
 }
 
 std::string format_atom(const max::Atom& a) {
-  switch (a.a_type) {
-    case max::A_LONG:
-      return std::to_string(a.a_w.w_long);
-    case max::A_FLOAT:
-      return format_float(a.a_w.w_float);
-    case max::A_SYM: {
-      const std::string_view s = a.a_w.w_sym ? a.a_w.w_sym->s_name : "";
-      max::Atom probe;
-      bool quote = s.empty() || s[0] == '#' || read_number(s, probe) != NumberToken::NotNumber;
-      for (char c : s)
-        if (c == ' ' || c == '\t' || c == '"' || c == '\\' || static_cast<unsigned char>(c) < 0x20) quote = true;
-      if (!quote) return std::string(s);
-      std::string q = "\"";
-      for (char c : s) {
-        if (c == '"' || c == '\\') q += '\\';
-        q += c;
-      }
-      return q + "\"";
-    }
-    default:
-      return "?";
-  }
+  LineBuffer line;
+  return std::string(line.atom(a));
 }
 
 std::string format_emission(const std::string& id, const Emission& e) {
-  std::string line = id + "." + std::to_string(e.outlet) + ": " + (e.selector ? e.selector->s_name : "list");
-  for (int i = 0; i < e.argc; ++i) {
-    line += ' ';
-    line += format_atom(e.argv[i]);
-  }
-  return line;
+  LineBuffer line;
+  const std::string_view text = line.emission(id, e);
+  return std::string(text.substr(0, text.size() - 1));
 }
 
 std::string escape_text(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char ch : text) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (c == '\\')
-      out += "\\\\";
-    else if (c == '\t')
-      out += "\\t";
-    else if (c == '\a')
-      out += "\\a";
-    else if (c == '\n')
-      out += "\\n";
-    else if (c < 0x20 || c >= 0x7F) {
-      char buf[8];
-      std::snprintf(buf, sizeof buf, "\\x%02X", c);
-      out += buf;
-    } else
-      out += ch;
-  }
-  return out;
+  LineBuffer line;
+  return std::string(line.escaped(text));
 }
 
 }  // namespace kohost

@@ -2,6 +2,8 @@
 // the reading of a number token.
 #pragma once
 
+#include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -20,6 +22,33 @@ std::string format_atom(const max::Atom& a);
 std::string format_emission(const std::string& id, const Emission& e);
 // Bytes below 0x20, 0x7F and above as \t, \a, \n or \xHH; '\' as "\\".
 std::string escape_text(std::string_view text);
+
+// Output lines built in place, one buffer reused from line to line: it allocates only
+// when a line is longer than every one before it. Each view stays valid until the next
+// line is built.
+class LineBuffer {
+ public:
+  // "ID.N: SELECTOR ATOM ...\n"
+  std::string_view emission(std::string_view id, const Emission& e);
+  // "console: TEXT\n" or "error: TEXT\n", the text escaped.
+  std::string_view console(bool is_error, std::string_view text);
+  // One atom as printed; a text escaped (no newline).
+  std::string_view atom(const max::Atom& a);
+  std::string_view escaped(std::string_view text);
+
+ private:
+  void clear() { size_ = 0; }
+  // Room for n more bytes at the end.
+  char* room(std::size_t n);
+  void append(std::string_view s);
+  void append_atom(const max::Atom& a);
+  void append_escaped(std::string_view text);
+  std::string_view view() const { return {data_.get(), size_}; }
+
+  std::unique_ptr<char[]> data_;
+  std::size_t size_ = 0;
+  std::size_t capacity_ = 0;
+};
 
 enum class NumberToken { NotNumber, Long, Float, OutOfRange };
 // A decimal integer is a long (it must fit 32 bits); a decimal number with a point or an

@@ -242,7 +242,10 @@ TEST(AtomText, NumberTokens) {
       {"nan", NumberToken::Float, 0},       {"-inf", NumberToken::Float, -__builtin_inf()},
       {"1e", NumberToken::NotNumber, 0},    {"-", NumberToken::NotNumber, 0},
       {"1.2.3", NumberToken::NotNumber, 0}, {"x1", NumberToken::NotNumber, 0},
-      {"@pos", NumberToken::NotNumber, 0},
+      {"@pos", NumberToken::NotNumber, 0},  {"-2147483648", NumberToken::Long, -2147483648.0},
+      {"007", NumberToken::Long, 7},        {"+.5", NumberToken::Float, 0.5},
+      {"1e-50", NumberToken::Float, 0},     {"1.4e-45", NumberToken::Float, 1.4e-45f},
+      {"-3.4028236e38", NumberToken::OutOfRange, 0}, {"3.4028234e38", NumberToken::Float, 3.4028234e38f},
   };
   for (const Case& c : cases) {
     max::Atom a{};

@@ -129,15 +129,22 @@ constexpr float kLight[3] = {-0.7990019f, 0.4494386f, 0.3995009f};
 
 GLenum poly_mode(std::int32_t v) { return v == 1 ? GL_LINE : v == 2 ? GL_POINT : GL_FILL; }
 
-class ActivePatch {
+// A draw is a message that enters the patch from outside: the patch receives what it
+// posts and creates, and the draw has its own delivery budget and stack limit.
+class DrawEntry {
  public:
-  explicit ActivePatch(Patch* p) : saved_(state().active) { state().active = p; }
-  ~ActivePatch() { state().active = saved_; }
-  ActivePatch(const ActivePatch&) = delete;
-  ActivePatch& operator=(const ActivePatch&) = delete;
+  explicit DrawEntry(Patch* p) : active_(p), entry_(p->delivery_budget()) {}
 
  private:
-  Patch* saved_;
+  struct Active {
+    explicit Active(Patch* p) : saved(run.active) { run.active = p; }
+    ~Active() { run.active = saved; }
+    Active(const Active&) = delete;
+    Active& operator=(const Active&) = delete;
+    Patch* saved;
+  };
+  Active active_;  // made first, undone last: the entry closes while the patch is active
+  Entry entry_;
 };
 
 void begin_frame(const Camera& cam, int w, int h, bool clear) {
@@ -228,7 +235,7 @@ bool draw_object(Patch& patch, max::Object* x, const Camera& cam, std::string* w
     const std::string& id = patch.id_of(x);
     return fail(why, (id.empty() ? std::string("the object") : "\"" + id + "\"") + " does not draw");
   }
-  ActivePatch active(&patch);
+  DrawEntry entry(&patch);
   std::string reason;
   const bool have_gl = gl::make_current(&reason);
   if (have_gl) {
@@ -250,7 +257,7 @@ bool render_image(Patch& patch, const Camera& cam, int w, int h, std::vector<std
       static_cast<std::int64_t>(w) * h > kMaxImagePixels)
     return fail(why, "the image must be 1 to " + std::to_string(kMaxImageSide) + " pixels a side and at most " +
                          std::to_string(kMaxImagePixels) + " pixels");
-  ActivePatch active(&patch);
+  DrawEntry entry(&patch);
   std::string reason;
   if (!gl::bind_target(w, h, &reason)) return fail(why, "no OpenGL context (" + reason + ")");
   begin_frame(cam, w, h, true);

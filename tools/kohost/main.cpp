@@ -1,8 +1,11 @@
-// kohost [-p DIR]... [--gltrace] [SCRIPT.kpat ...]: runs patch scripts, or standard input.
+// kohost [-p DIR]... [--gltrace] [--budget N] [SCRIPT.kpat ...]: runs patch scripts, or
+// standard input.
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
+#include <cstdint>
 #include <cstring>
 #include <iostream>
 #include <string>
@@ -57,9 +60,32 @@ bool run_file(kohost::Script& script, const std::string& path, std::string& why)
   return ok;
 }
 
+constexpr const char* kUsage = "usage: kohost [-p DIR]... [--gltrace] [--budget N] [SCRIPT.kpat ...]\n";
+
 int usage() {
-  std::cerr << "usage: kohost [-p DIR]... [--gltrace] [SCRIPT.kpat ...]\n";
+  std::cerr << kUsage;
   return 2;
+}
+
+int help() {
+  std::cout << kUsage
+            << "Runs patch scripts, or the commands on standard input when no script is given.\n"
+               "  -p DIR       look for plug-ins (NAME.so) in DIR as well\n"
+               "  --gltrace    print the OpenGL calls the drawing objects make\n"
+               "  --budget N   deliveries one message from outside (a script line, a deferred\n"
+               "               call, a draw) may cause, default "
+            << kohost::Patch::kDefaultDeliveryBudget
+            << ";\n"
+               "               past it the rest of that message's work is dropped with one\n"
+               "               error line naming the object and the message where it stopped\n";
+  return 0;
+}
+
+// A whole positive decimal number.
+bool read_budget(const char* text, std::int64_t& out) {
+  const char* end = text + std::strlen(text);
+  const auto r = std::from_chars(text, end, out);
+  return r.ec == std::errc() && r.ptr == end && out >= 1;
 }
 
 }  // namespace
@@ -68,16 +94,18 @@ int main(int argc, char** argv) {
   std::vector<std::string> dirs;
   std::vector<std::string> scripts;
   bool gltrace = false;
+  std::int64_t budget = kohost::Patch::kDefaultDeliveryBudget;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     if (a == "-p") {
       if (++i >= argc) return usage();
       dirs.push_back(argv[i]);
+    } else if (a == "--budget") {
+      if (++i >= argc || !read_budget(argv[i], budget)) return usage();
     } else if (a == "--gltrace") {
       gltrace = true;
     } else if (a == "-h" || a == "--help") {
-      usage();
-      return 0;
+      return help();
     } else if (!a.empty() && a[0] == '-' && a != "-") {
       return usage();
     } else {
@@ -87,6 +115,7 @@ int main(int argc, char** argv) {
   // KOHOST_PATH is read by the patch after these; the build's own plug-ins come last.
   kohost::Patch patch(dirs);
   patch.add_plugin_dir(exe_dir() + "/../plugins");
+  patch.set_delivery_budget(budget);
   std::ios::sync_with_stdio(true);
   kohost::Script script(patch, std::cout, std::cerr);
   script.set_gltrace(gltrace);

@@ -35,13 +35,15 @@ Script::~Script() {
 void Script::on_emit(void* ctx, const Emission& e) {
   auto* s = static_cast<Script*>(ctx);
   const std::string& id = s->patch_.id_of(e.from);
-  s->out_ << format_emission(id.empty() ? "?" : id, e) << '\n';
+  const std::string_view line = s->line_.emission(id.empty() ? std::string_view("?") : std::string_view(id), e);
+  s->out_.rdbuf()->sputn(line.data(), static_cast<std::streamsize>(line.size()));
   s->note_view(e);
 }
 
 void Script::on_console(void* ctx, bool is_error, std::string_view text) {
   auto* s = static_cast<Script*>(ctx);
-  s->out_ << (is_error ? "error: " : "console: ") << escape_text(text) << '\n';
+  const std::string_view line = s->line_.console(is_error, text);
+  s->out_.rdbuf()->sputn(line.data(), static_cast<std::streamsize>(line.size()));
 }
 
 void Script::fail(LineNo line_no, const std::string& why) {

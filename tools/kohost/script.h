@@ -10,6 +10,7 @@
 
 #include "host/jit/scene.h"
 #include "host/patch.h"
+#include "host/text.h"
 #include "tools/kohost/lines.h"
 
 namespace kohost {
@@ -77,6 +78,7 @@ class Script {
   static void on_console(void* ctx, bool is_error, std::string_view text);
 
   Patch& patch_;
+  LineBuffer line_;  // every emission and console line is built here and written at once
   std::ostream& out_;
   std::ostream& err_;
   std::string file_;
