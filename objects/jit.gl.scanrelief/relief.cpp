@@ -11,6 +11,7 @@
 #include "frame/glapi.h"
 #include "frame/jitapi.h"
 #include "frame/jitbind.h"
+#include "frame/jitwrapper.h"
 #include "objects/jit.gl.scanrelief/relief.h"
 
 namespace relief {
@@ -204,22 +205,7 @@ void relief_free(Relief* x) {
 }
 
 Wrapper* wrapper_new(max::Symbol*, std::int32_t argc, const max::Atom* argv) {
-  max::Symbol* dest = jit::_jit_sym_nothing;
-  auto* x = static_cast<Wrapper*>(jit::max_jit_obex_new(wrapper_class, inner_name));
-  if (!x) return nullptr;
-  const std::int32_t n = jit::max_jit_attr_args_offset(argc, argv);
-  if (n != 0 && argv) jit::jit_atom_arg_getsym(&dest, 0, n, argv);
-  void* inner = jit::jit_object_new(inner_name, dest);
-  if (!inner) {
-    max::error("jit.gl.scanrelief: could not allocate object");
-    max::freeobject(&x->ob);
-    return nullptr;
-  }
-  jit::max_jit_obex_jitob_set(x, inner);
-  jit::max_jit_obex_dumpout_set(x, max::outlet_new(&x->ob, nullptr));
-  jit::max_jit_attr_args(x, argc, argv);
-  jit::max_jit_ob3d_attach(x, inner, max::outlet_new(&x->ob, "jit_matrix"));
-  return x;
+  return static_cast<Wrapper*>(ko::new_drawing_wrapper(wrapper_class, inner_name, "jit.gl.scanrelief", argc, argv));
 }
 
 void wrapper_free(Wrapper* x) {
