@@ -107,7 +107,7 @@ __attribute__((target("avx"))) void heights_avx(const unsigned char* row, float*
 
 HeightKernel height_kernel() {
 #if defined(__x86_64__) || defined(__i386__)
-  if (cpu_has_avx()) return heights_avx;
+  if (lanes() == 8) return heights_avx;
 #endif
   return heights_plain;
 }

@@ -4,12 +4,13 @@
 // h(i, j) = posit[i * R + j] as z, has the corners B = (i, j), A = (i, j + 1),
 // P = (i + 1, j), Q = (i + 1, j + 1) and is split along A-P into two triangles with the
 // normals N1 = (A - B) x (A - P) and N2 = (A - P) x (A - Q), normalised. With
-// a = hA - hB, b = hA - hP, c = hA - hQ those are (b - a, -a, 1) and (c, c - b, 1): the
-// products with the corners' 0 and 1 steps are exact, so this is the cross product to
-// the last bit (up to the sign of a zero, which no sum keeps). A vertex normal is the
-// normalised sum, from zero and in a fixed order, of the normals of the triangles that
-// touch the point. Lengths are float square roots, the same as the square root in double
-// rounded to float.
+// a = hA - hB, b = hA - hP, c = hA - hQ those are (b - a, -a - 0b, 1) and
+// (c - 0b, c - b, 1): the products with the corners' 0 and 1 steps are exact, and 0b
+// keeps the cross product's sign of a zero (and its NaN for an infinite b), so this is
+// the cross product to the last bit. A vertex normal is the normalised sum, from zero
+// and in a fixed order, of the normals of the triangles that touch the point; a sum of
+// nothing, or of zeros only (squares too large for a float), faces straight up. Lengths
+// are float square roots, the same as the square root in double rounded to float.
 //
 // Where the grid fits the buffers, the normals go in blocks of columns so that two rows of
 // face normals stay at hand, eight at a time with AVX where the processor has it, else
@@ -38,7 +39,8 @@ struct Face {
 
 Face face(float hB, float hA, float hP, float hQ) {
   const float a = hA - hB, b = hA - hP, c = hA - hQ;
-  const float x1 = b - a, y1 = -a, x2 = c, y2 = c - b;
+  const float zb = 0.0f * b;
+  const float x1 = b - a, y1 = a * -1.0f - zb, x2 = c - zb, y2 = c - b;
   const float inv1 = 1.0f / std::sqrt(x1 * x1 + y1 * y1 + 1.0f);
   const float inv2 = 1.0f / std::sqrt(x2 * x2 + y2 * y2 + 1.0f);
   return {x1 * inv1, y1 * inv1, inv1, x2 * inv2, y2 * inv2, inv2};
@@ -123,9 +125,7 @@ void normal_into(const FaceRow& cur, const FaceRow& prev, std::int64_t lo, float
   for (int q = 0; q < 3; ++q)
     n[q] = 0.0f + cur.c[q][at] + prev.c[q][at] + prev.c[q + 3][at] + cur.c[q][at - 1] + cur.c[q + 3][at - 1] +
            prev.c[q + 3][at - 1];
-  // Every triangle's normal points up (z > 0): the sum is never zero here.
-  const float inv = 1.0f / std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
-  for (int q = 0; q < 3; ++q) out[3 * j + q] = n[q] * inv;
+  store_normal(out + 3 * j, Sum{n[0], n[1], n[2]});
 }
 
 // Face normals of cells [lo, end) of row i (heights hr of row i, hn of row i + 1).
@@ -135,12 +135,12 @@ using FaceKernel = void (*)(const float* hr, const float* hn, std::int64_t lo, s
 using NormalKernel = void (*)(const FaceRow& cur, const FaceRow& prev, std::int64_t lo, std::int64_t first,
                               std::int64_t end, float* out);
 
-[[maybe_unused]] void faces_plain(const float* hr, const float* hn, std::int64_t lo, std::int64_t end, FaceRow& row,
+void faces_plain(const float* hr, const float* hn, std::int64_t lo, std::int64_t end, FaceRow& row,
                                   float* out) {
   for (std::int64_t j = lo; j < end; ++j) face_into(row, lo, hr, hn, out, j);
 }
 
-[[maybe_unused]] void normals_plain(const FaceRow& cur, const FaceRow& prev, std::int64_t lo, std::int64_t first,
+void normals_plain(const FaceRow& cur, const FaceRow& prev, std::int64_t lo, std::int64_t first,
                                     std::int64_t end, float* out) {
   for (std::int64_t j = first; j < end; ++j) normal_into(cur, prev, lo, out, j);
 }
@@ -180,12 +180,12 @@ inline void normals4_out(float* p, __m128 r0, __m128 r1, __m128 r2) {
     for (std::int64_t j = lo; j < end; ++j) face_into(row, lo, hr, hn, out, j);                        \
     return;                                                                                            \
   }                                                                                                    \
-  const V one = set1(1.0f);                                                                            \
+  const V one = set1(1.0f), minus_one = set1(-1.0f);                                                  \
   for (std::int64_t j = lo;; j += N) {                                                                 \
     if (j + N > end) j = end - N;                                                                      \
     const V hB = load(hr + j), hA = load(hr + j + 1), hP = load(hn + j), hQ = load(hn + j + 1);        \
-    const V a = sub(hA, hB), b = sub(hA, hP), c = sub(hA, hQ);                                         \
-    const V x1 = sub(b, a), y1 = sub(zero(), a), x2 = c, y2 = sub(c, b);                               \
+    const V a = sub(hA, hB), b = sub(hA, hP), c = sub(hA, hQ), zb = mul(zero(), b);                    \
+    const V x1 = sub(b, a), y1 = sub(mul(a, minus_one), zb), x2 = sub(c, zb), y2 = sub(c, b);          \
     const V inv1 = div(one, sqrt(add(add(mul(x1, x1), mul(y1, y1)), one)));                            \
     const V inv2 = div(one, sqrt(add(add(mul(x2, x2), mul(y2, y2)), one)));                            \
     const V r0 = mul(x1, inv1), r1 = mul(y1, inv1), r3 = mul(x2, inv2), r4 = mul(y2, inv2);            \
@@ -200,7 +200,7 @@ inline void normals4_out(float* p, __m128 r0, __m128 r1, __m128 r2) {
     if (j + N == end) break;                                                                           \
   }
 
-#define KO_NORMALS(V, N, load, set1, zero, add, mul, div, sqrt, out3)                                    \
+#define KO_NORMALS(V, N, load, set1, zero, add, mul, div, sqrt, eq, and_, andnot, or_, out3)              \
   if (end - first < N) {                                                                               \
     for (std::int64_t j = first; j < end; ++j) normal_into(cur, prev, lo, out, j);                     \
     return;                                                                                            \
@@ -218,7 +218,10 @@ inline void normals4_out(float* p, __m128 r0, __m128 r1, __m128 r2) {
       n[q] = add(s, load(&prev.c[q + 3][at - 1]));                                                     \
     }                                                                                                  \
     const V inv = div(set1(1.0f), sqrt(add(add(mul(n[0], n[0]), mul(n[1], n[1])), mul(n[2], n[2])))); \
-    out3(out + 3 * j, mul(n[0], inv), mul(n[1], inv), mul(n[2], inv));                                 \
+    /* a sum of zeros faces straight up, as in store_normal */                                         \
+    const V up = and_(and_(eq(n[0], zero()), eq(n[1], zero())), eq(n[2], zero()));                    \
+    out3(out + 3 * j, andnot(up, mul(n[0], inv)), andnot(up, mul(n[1], inv)),                          \
+         or_(and_(up, set1(1.0f)), andnot(up, mul(n[2], inv))));                                       \
     if (j + N == end) break;                                                                           \
   }
 
@@ -230,7 +233,7 @@ void faces_sse(const float* hr, const float* hn, std::int64_t lo, std::int64_t e
 void normals_sse(const FaceRow& cur, const FaceRow& prev, std::int64_t lo, std::int64_t first, std::int64_t end,
                  float* out) {
   KO_NORMALS(__m128, 4, _mm_loadu_ps, _mm_set1_ps, _mm_setzero_ps, _mm_add_ps, _mm_mul_ps, _mm_div_ps, _mm_sqrt_ps,
-             normals4_out)
+             _mm_cmpeq_ps, _mm_and_ps, _mm_andnot_ps, _mm_or_ps, normals4_out)
 }
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -261,6 +264,8 @@ __attribute__((target("avx"))) inline void faces8_out(float* p, __m256 x1, __m25
   triples8_out(p + 12, p + 36, _mm256_unpackhi_ps(x1, x2), _mm256_unpackhi_ps(y1, y2), _mm256_unpackhi_ps(z1, z2));
 }
 
+__attribute__((target("avx"))) inline __m256 equal8(__m256 a, __m256 b) { return _mm256_cmp_ps(a, b, _CMP_EQ_OQ); }
+
 __attribute__((target("avx"))) inline void normals8_out(float* p, __m256 x, __m256 y, __m256 z) {
   triples8_out(p, p + 12, x, y, z);
 }
@@ -274,7 +279,7 @@ __attribute__((target("avx"))) void faces_avx(const float* hr, const float* hn, 
 __attribute__((target("avx"))) void normals_avx(const FaceRow& cur, const FaceRow& prev, std::int64_t lo,
                                                 std::int64_t first, std::int64_t end, float* out) {
   KO_NORMALS(__m256, 8, _mm256_loadu_ps, _mm256_set1_ps, _mm256_setzero_ps, _mm256_add_ps, _mm256_mul_ps,
-             _mm256_div_ps, _mm256_sqrt_ps, normals8_out)
+             _mm256_div_ps, _mm256_sqrt_ps, equal8, _mm256_and_ps, _mm256_andnot_ps, _mm256_or_ps, normals8_out)
 }
 #endif
 
@@ -288,24 +293,33 @@ struct Kernels {
   NormalKernel normals;
 };
 
-// The widest the processor runs.
-const Kernels& kernels() {
-  static const Kernels k = [] {
+int lanes_limit = 8;
+
+bool cpu_has_avx() {
+#if defined(__x86_64__) || defined(__i386__)
+  static const bool avx = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx") != 0;
+  }();
+  return avx;
+#else
+  return false;
+#endif
+}
+
+Kernels kernels() {
 #if defined(KO_HAVE_AVX)
-    if (cpu_has_avx()) return Kernels{faces_avx, normals_avx};
+  if (lanes() == 8) return Kernels{faces_avx, normals_avx};
 #endif
 #if defined(__SSE2__)
-    return Kernels{faces_sse, normals_sse};
-#else
-    return Kernels{faces_plain, normals_plain};
+  if (lanes() == 4) return Kernels{faces_sse, normals_sse};
 #endif
-  }();
-  return k;
+  return Kernels{faces_plain, normals_plain};
 }
 
 // A grid that fits the buffers, of at least 3 x 3 points.
 void normals_in_blocks(Relief* x, std::int64_t C, std::int64_t R) {
-  const Kernels& k = kernels();
+  const Kernels k = kernels();
   const std::int64_t cells = R - 2;  // cells per row: j = 0 .. R - 3
   FaceRow rows[2];
   for (std::int64_t j0 = 0; j0 < cells; j0 += kBlock) {
@@ -339,6 +353,7 @@ void texture_coordinates(Relief* x, std::int64_t C, std::int64_t R) {
   constexpr std::int64_t kTable = 1024;
   alignas(16) float table[kTable];
   const bool tabled = R - 1 <= kTable;
+  [[maybe_unused]] const bool wide = lanes() >= 4;
   if (tabled)
     for (std::int64_t j = 0; j <= R - 2; ++j) table[j] = C - 2 != 0 ? static_cast<float>(j) / cs : 0.0f;
   for (std::int64_t i = 0; i <= C - 2; ++i) {
@@ -350,7 +365,7 @@ void texture_coordinates(Relief* x, std::int64_t C, std::int64_t R) {
     if (tabled) {
 #if defined(__SSE2__)
       const __m128 tt = _mm_set1_ps(t);
-      for (; j + 3 <= jmax; j += 4) {
+      for (; wide && j + 3 <= jmax; j += 4) {
         const __m128 s = _mm_load_ps(table + j);
         _mm_storeu_ps(p + 2 * j, _mm_unpacklo_ps(s, tt));
         _mm_storeu_ps(p + 2 * j + 4, _mm_unpackhi_ps(s, tt));
@@ -368,17 +383,15 @@ void texture_coordinates(Relief* x, std::int64_t C, std::int64_t R) {
 
 }  // namespace
 
-bool cpu_has_avx() {
-#if defined(__x86_64__) || defined(__i386__)
-  static const bool avx = [] {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx") != 0;
-  }();
-  return avx;
-#else
-  return false;
+int lanes() {
+  if (lanes_limit >= 8 && cpu_has_avx()) return 8;
+#if defined(__SSE2__)
+  if (lanes_limit >= 4) return 4;
 #endif
+  return 1;
 }
+
+void limit_lanes(int widest) { lanes_limit = widest; }
 
 void derive(Relief* x) {
   const std::int64_t C = x->dim[0], R = x->dim[1];

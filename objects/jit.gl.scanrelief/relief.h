@@ -44,8 +44,11 @@ void read_heights(Relief* x, const jit::MatrixInfo& info, const unsigned char* d
 // Face normals, vertex normals and texture coordinates for the current dim.
 void derive(Relief* x);
 
-// Whether the processor runs AVX (the geometry's wide paths give the same results).
-bool cpu_has_avx();
+// How many cells the geometry's passes take at a time: 8 (AVX, where the processor has
+// it), 4 (SSE) or 1. Every width gives the same results to the bit; the passes use the
+// widest unless limit_lanes lowers it (tests run each width).
+int lanes();
+void limit_lanes(int widest);
 
 // The vertex matrix from the buffers and the colour.
 void fill_vertices(Relief* x, void* matrix);
