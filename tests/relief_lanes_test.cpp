@@ -155,8 +155,8 @@ class ReliefLanesTest : public ::testing::TestWithParam<int> {
 
 TEST_P(ReliefLanesTest, HeightsOfMatricesOfAnyShape) {
   start(512 * 512);
-  const std::vector<std::vector<i64>> shapes = {{256, 256}, {255, 3}, {7, 9},   {9, 40},         {13},
-                                                {1, 1},     {4, 4, 3}, {17, 5, 2, 3}, {33, 256}, {256, 1}};
+  const std::vector<std::vector<i64>> shapes = {{256, 256}, {255, 3},   {7, 9},    {9, 40},       {13},      {1, 1},
+                                                {4, 4, 3},  {3, 2, 5},  {33, 256}, {17, 5, 2, 3}, {256, 1}};
   std::uint32_t seed = 7;
   for (const float zscale : {-1.0f, 2.5f, -0.0f, 3e38f, 1e-40f, INFINITY})
     for (const auto& dims : shapes) {
