@@ -137,12 +137,20 @@ TEST_F(ReliefTest, DisplayListIsCompiledOnceThenCalled) {
 TEST_F(ReliefTest, DestinationMessagesAndTheList) {
   run("new r jit.gl.scanrelief @dim 3 3");
   traced_draw("r");
-  // No list: closing the context changes nothing.
+  // No list: closing the context, or a new one, changes nothing.
   kohost::close_gl_context();
+  EXPECT_EQ(inner("r")->rebuild, 0);
+  max::Symbol* const changed = max::gensym("dest_changed");
+  jit::jit_object_method(inner("r"), changed);
   EXPECT_EQ(inner("r")->rebuild, 0);
   run("send r displaylist 1");
   traced_draw("r");
   ASSERT_EQ(inner("r")->listid, 1u);
+  EXPECT_EQ(inner("r")->rebuild, 0);
+  // With a list, a new destination rebuilds it at the next draw.
+  jit::jit_object_method(inner("r"), changed);
+  EXPECT_EQ(inner("r")->rebuild, 1);
+  EXPECT_EQ(traced_draw("r").substr(0, 39), "gl: glDeleteLists 1 1\ngl: glGenLists 1\n");
   EXPECT_EQ(inner("r")->rebuild, 0);
   kohost::close_gl_context();
   EXPECT_EQ(inner("r")->listid, 0u);
