@@ -135,13 +135,12 @@ using FaceKernel = void (*)(const float* hr, const float* hn, std::int64_t lo, s
 using NormalKernel = void (*)(const FaceRow& cur, const FaceRow& prev, std::int64_t lo, std::int64_t first,
                               std::int64_t end, float* out);
 
-void faces_plain(const float* hr, const float* hn, std::int64_t lo, std::int64_t end, FaceRow& row,
-                                  float* out) {
+void faces_plain(const float* hr, const float* hn, std::int64_t lo, std::int64_t end, FaceRow& row, float* out) {
   for (std::int64_t j = lo; j < end; ++j) face_into(row, lo, hr, hn, out, j);
 }
 
-void normals_plain(const FaceRow& cur, const FaceRow& prev, std::int64_t lo, std::int64_t first,
-                                    std::int64_t end, float* out) {
+void normals_plain(const FaceRow& cur, const FaceRow& prev, std::int64_t lo, std::int64_t first, std::int64_t end,
+                   float* out) {
   for (std::int64_t j = first; j < end; ++j) normal_into(cur, prev, lo, out, j);
 }
 
