@@ -51,6 +51,8 @@ TEST_F(LatticeTest, LoadsWithoutBannerAndAnswersItsGrid) {
   EXPECT_EQ(run("send l grid 1 1 1\nsend l getgrid"), "l.1: grid 2 2 2\n");
   EXPECT_EQ(run("send l grid -5 3.9 7 99\nsend l getgrid"), "l.1: grid 2 3 7\n");
   EXPECT_EQ(run("send l grid\nsend l getgrid"), "l.1: grid 2 3 7\n");
+  // NaN is clipped like a value below the minimum.
+  EXPECT_EQ(run("send l grid nan inf -inf\nsend l getgrid"), "l.1: grid 2 2147483647 2\n");
   EXPECT_EQ(run("new k jit.gl.lattice @grid 2 6 @color 1 0 0 1\nsend k getgrid\nsend k getcolor"),
             "k.1: grid 2 6 10\nk.1: color 1.0 0.0 0.0 1.0\n");
   EXPECT_EQ(mistakes(), "");

@@ -122,6 +122,8 @@ void clip(const Attribute* a, max::Atom& v) {
     if (a->use_min && v.a_w.w_long < a->min) v.a_w.w_long = ko::to_long(a->min);
     if (a->use_max && v.a_w.w_long > a->max) v.a_w.w_long = ko::to_long(a->max);
   } else if (v.a_type == max::A_FLOAT) {
+    // NaN is below no bound and above none: it takes the lower bound, else the upper.
+    if (v.a_w.w_float != v.a_w.w_float) v.a_w.w_float = static_cast<float>(a->use_min ? a->min : a->max);
     if (a->use_min && v.a_w.w_float < a->min) v.a_w.w_float = static_cast<float>(a->min);
     if (a->use_max && v.a_w.w_float > a->max) v.a_w.w_float = static_cast<float>(a->max);
   }
