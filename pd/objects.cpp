@@ -24,10 +24,14 @@ void to_inlet(Proxy* p, t_symbol* sel, int argc, const t_atom* argv) {
 }
 
 void proxy_bang(Proxy* p) { to_inlet(p, &s_bang, 0, nullptr); }
+// A lone number goes as int or float, as it does to the left inlet.
 void proxy_float(Proxy* p, t_floatarg f) {
-  t_atom a;
-  SETFLOAT(&a, f);
-  to_inlet(p, &s_float, 1, &a);
+  max::Object* x = record_of(p->owner);
+  Sink sink(p->owner);
+  max::Atom a;
+  atom_from_pd(t_atom{A_FLOAT, {f}}, a);
+  static max::Symbol* const s_int = sym(gensym("int"));
+  kohost::dispatch(x->o_class->methods, x, p->inlet, a.a_type == max::A_LONG ? s_int : sym(&s_float), 1, &a, sink);
 }
 void proxy_symbol(Proxy* p, t_symbol* s) {
   t_atom a;
