@@ -1,5 +1,4 @@
-// ko_pdcompare --pd PD --package DIR [--valgrind] [--suppressions FILE] [--keep DIR]
-//              [--every-plugin] SCRIPT.kpat ...
+// ko_pdcompare --pd PD --package DIR [--valgrind] [--keep DIR] [--every-plugin] SCRIPT.kpat ...
 // Runs each patch script's object commands in kohost and, translated into a Pd patch, in
 // `pd -nogui -batch` with the library in DIR (the ko/ folder), and compares the two step
 // by step (translate.h, compare.h). Both load the very plug-in files in DIR/plugins.
@@ -37,7 +36,6 @@ struct Options {
   std::string pd;
   fs::path package;
   bool valgrind = false;
-  std::string suppressions;
   std::string keep;
   bool every_plugin = false;
   std::vector<std::string> scripts;
@@ -136,7 +134,6 @@ bool compare_script(const Options& o, const fs::path& script, const fs::path& wo
   if (o.valgrind) {
     args = {"valgrind", "--tool=memcheck", "--error-exitcode=99", "--leak-check=full",
             "--errors-for-leak-kinds=definite", "--show-possibly-lost=no", "-q", "--log-file=" + log.string()};
-    if (!o.suppressions.empty()) args.push_back("--suppressions=" + o.suppressions);
   }
   for (const std::string& a : {o.pd, std::string("-nogui"), std::string("-batch"), std::string("-noprefs"),
                                std::string("-path"), o.package.parent_path().string(), std::string("-lib"),
@@ -165,8 +162,7 @@ bool compare_script(const Options& o, const fs::path& script, const fs::path& wo
 }
 
 int usage() {
-  std::cerr << "usage: ko_pdcompare --pd PD --package DIR [--valgrind] [--suppressions FILE] [--keep DIR] "
-               "[--every-plugin] SCRIPT.kpat ...\n";
+  std::cerr << "usage: ko_pdcompare --pd PD --package DIR [--valgrind] [--keep DIR] [--every-plugin] SCRIPT.kpat ...\n";
   return 2;
 }
 
@@ -190,8 +186,6 @@ int main(int argc, char** argv) {
       if (o.package.filename().empty()) o.package = o.package.parent_path();
     } else if (a == "--valgrind") {
       o.valgrind = true;
-    } else if (a == "--suppressions") {
-      if (!value(o.suppressions)) return usage();
     } else if (a == "--keep") {
       if (!value(o.keep)) return usage();
     } else if (a == "--every-plugin") {
