@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <map>
-#include <regex>
 
 #include "host/text.h"
 #include "tools/kohost/script.h"
@@ -18,12 +17,52 @@ std::string starting(const std::string& line, const std::string& prefix) {
 }
 bool starts(const std::string& line, const std::string& prefix) { return line.compare(0, prefix.size(), prefix) == 0; }
 
-std::string masked(std::string line) {
-  static const std::regex date("[A-Z][a-z]{2} [ 0-9][0-9] [0-9]{4}"), time("[0-9]{2}:[0-9]{2}:[0-9]{2}"),
-      hex("[0-9a-f]{7,8}d");
-  line = std::regex_replace(line, date, "DATE");
-  line = std::regex_replace(line, time, "TIME");
-  return std::regex_replace(line, hex, "HEXTIMEd");
+bool upper(char c) { return c >= 'A' && c <= 'Z'; }
+bool lower(char c) { return c >= 'a' && c <= 'z'; }
+bool digit(char c) { return c >= '0' && c <= '9'; }
+bool hex(char c) { return digit(c) || (c >= 'a' && c <= 'f'); }
+
+// How long a match of each banner piece is at s[i], 0 for none.
+std::size_t date_at(const std::string& s, std::size_t i) {  // "Oct 23 2005", "Oct  3 2005"
+  if (i + 11 > s.size()) return 0;
+  const char* p = s.data() + i;
+  const bool ok = upper(p[0]) && lower(p[1]) && lower(p[2]) && p[3] == ' ' && (p[4] == ' ' || digit(p[4])) &&
+                  digit(p[5]) && p[6] == ' ' && digit(p[7]) && digit(p[8]) && digit(p[9]) && digit(p[10]);
+  return ok ? 11 : 0;
+}
+std::size_t time_at(const std::string& s, std::size_t i) {  // "04:36:08"
+  if (i + 8 > s.size()) return 0;
+  const char* p = s.data() + i;
+  const bool ok = digit(p[0]) && digit(p[1]) && p[2] == ':' && digit(p[3]) && digit(p[4]) && p[5] == ':' &&
+                  digit(p[6]) && digit(p[7]);
+  return ok ? 8 : 0;
+}
+std::size_t hextime_at(const std::string& s, std::size_t i) {  // seven or eight hex digits, then d
+  for (std::size_t n : {8, 7}) {
+    if (i + n >= s.size() || s[i + n] != 'd') continue;
+    bool all = true;
+    for (std::size_t k = 0; k < n; ++k) all &= hex(s[i + k]);
+    if (all) return n + 1;
+  }
+  return 0;
+}
+
+std::string replace_all(const std::string& s, std::size_t (*at)(const std::string&, std::size_t), const char* with) {
+  std::string out;
+  for (std::size_t i = 0; i < s.size();) {
+    if (const std::size_t n = at(s, i)) {
+      out += with;
+      i += n;
+    } else {
+      out += s[i++];
+    }
+  }
+  return out;
+}
+
+// Build date, build time and time value of a load banner, as the example tests mask them.
+std::string masked(const std::string& line) {
+  return replace_all(replace_all(replace_all(line, date_at, "DATE"), time_at, "TIME"), hextime_at, "HEXTIMEd");
 }
 
 // An atom as Pd's [print] writes it.
