@@ -6,7 +6,8 @@
 # - in Pd, with LD_LIBRARY_PATH pointing at the real host library: a plug-in is found
 #   in KOHOST_PATH; a link under a name of its own makes the class it leads to, loaded
 #   once; a deferred call runs after the message, the newer replacing the older; inlets
-#   past the first take ints through proxies.
+#   past the first take ints through proxies; a console line longer than Pd formats at
+#   once comes out whole.
 set -uo pipefail
 pd=$1 package=$2 build=$3 test_plugins=$4
 status=0
@@ -30,12 +31,12 @@ ln -s "$build/plugins/ko-rescale.so" "$dir/elsewhere/ko-renamed.so"
 cat > "$dir/t.pd" <<'PATCH'
 #N canvas 0 0 600 400 10;
 #X obj 10 10 loadbang;
-#X obj 10 30 t b b b b b b;
+#X obj 10 30 t b b b b b b b;
 #X msg 10 60 later 1 2;
 #X msg 80 60 later 3 4;
 #X msg 150 60 5;
 #X msg 200 60 6;
-#X obj 10 100 ko-defertest;
+#X obj 10 100 ko-pdtest;
 #X obj 10 130 print d;
 #X obj 200 100 ko-renamed;
 #X obj 200 130 print r;
@@ -44,7 +45,10 @@ cat > "$dir/t.pd" <<'PATCH'
 #X msg 250 60 0.5;
 #X obj 400 30 del 5;
 #X msg 400 60 \; pd quit;
+#X msg 500 60 say 1500;
 #X connect 0 0 1 0;
+#X connect 1 6 15 0;
+#X connect 15 0 6 0;
 #X connect 1 5 2 0;
 #X connect 1 4 3 0;
 #X connect 1 3 4 0;
@@ -66,8 +70,9 @@ out=$(cd "$dir" && LD_LIBRARY_PATH="$build/lib" KOHOST_PATH="$dir/elsewhere:$tes
   timeout 60 "$pd" -nogui -batch -noprefs -path "$(dirname "$package")" -lib "$(basename "$package")" -open t.pd 2>&1)
 # Banners aside, in this order.
 got=$(grep -v 'ko objects' <<<"$out")
-want='d: 5
-error: ko-defertest: doesn'"'"'t understand "int"
+want=$(printf '%*s|' 1500 '' | tr ' ' '=')'
+d: 5
+error: ko-pdtest: doesn'"'"'t understand "int"
 r: 63.5
 s: 63.5
 d: 3 4'
