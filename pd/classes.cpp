@@ -30,11 +30,6 @@ struct Creation {
 };
 Creation* creating = nullptr;
 
-max::Symbol* sym_symbol() {
-  static max::Symbol* s = sym(gensym("symbol"));
-  return s;
-}
-
 // ---------------------------------------------------------------------------
 // Messages to the left inlet
 
@@ -60,13 +55,13 @@ void on_symbol(t_object* ob, t_symbol* s) {
   max::Atom a;
   a.a_type = max::A_SYM;
   a.a_w.w_sym = sym(s);
-  kohost::dispatch(x->o_class->methods, x, 0, sym_symbol(), 1, &a, sink);
+  kohost::dispatch(x->o_class->methods, x, 0, sym(&s_symbol), 1, &a, sink);
 }
 
 void on_pointer(t_object* ob, t_gpointer*) {
   max::Object* x = record_of(ob);
   Sink sink(ob);
-  kohost::dispatch(x->o_class->methods, x, 0, sym(gensym("pointer")), 0, nullptr, sink);
+  kohost::dispatch(x->o_class->methods, x, 0, sym(&s_pointer), 0, nullptr, sink);
 }
 
 void on_anything(t_object* ob, t_symbol* s, int argc, t_atom* argv) {
