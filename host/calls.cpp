@@ -66,6 +66,23 @@ bool all_typed(const Codes& c) {
 
 }  // namespace
 
+Codes read_codes(std::va_list ap) {
+  Codes c;
+  for (;;) {
+    const int code = va_arg(ap, int);
+    if (code == max::A_END) break;
+    if (c.count < kMaxTypedArgs) c.code[c.count++] = static_cast<short>(code);
+  }
+  return c;
+}
+
+Codes one_code(short c) {
+  Codes codes;
+  codes.code[0] = c;
+  codes.count = 1;
+  return codes;
+}
+
 bool is_float_code(short c) { return c == max::A_FLOATARG || c == max::A_DEFFLOAT; }
 bool is_optional_code(short c) { return c == max::A_DEFLONG || c == max::A_DEFFLOAT; }
 

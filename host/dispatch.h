@@ -20,6 +20,7 @@
 // - a hidden method (code 9) is never reached by a message.
 #pragma once
 
+#include <cstdarg>
 #include <cstdint>
 #include <string_view>
 #include <vector>
@@ -52,6 +53,12 @@ struct Method {
   Codes codes;
   Caller caller = nullptr;  // typed handlers only
 };
+
+// The argument codes that follow a handler in setup, addmess and friends, up to the 0 that
+// ends them; codes past kMaxTypedArgs are dropped.
+Codes read_codes(std::va_list ap);
+// The codes of addint and addfloat.
+Codes one_code(short c);
 
 // Picks the caller for a list of typed codes; null when a code is not a typed one.
 Caller typed_caller(const Codes& codes);

@@ -1,15 +1,9 @@
 #include "host/patch.h"
 
-#include <dlfcn.h>
-#include <limits.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdlib>
-#include <cstring>
-#include <unordered_map>
 
+#include "host/plugin_file.h"
 #include "host/state.h"
 
 namespace kohost {
@@ -25,85 +19,20 @@ bool run_main(const std::string& name, int (*main_fn)()) {
   return st.classes.count(name) != 0;
 }
 
-// A class name becomes part of a file name: letters, digits, '.', '_' and '-' only, so it
-// cannot leave the plug-in folder or be cut short by a NUL.
-bool valid_class_name(const std::string& name) {
-  if (name.empty()) return false;
-  for (const char c : name) {
-    const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
-                    c == '_' || c == '-';
-    if (!ok) return false;
-  }
-  return true;
-}
-
-// The class of a plug-in file is named after the file itself, so a link such as
-// ko-tobearing.so -> ko-bearing.so loads the class ko-bearing, which registers the
-// link's name as its alias.
-std::string class_name_of(const std::string& real_path) {
-  std::string base = real_path.substr(real_path.find_last_of('/') + 1);
-  if (base.size() > 3 && base.compare(base.size() - 3, 3, ".so") == 0) base.resize(base.size() - 3);
-  return base;
-}
-
-// Every plug-in library loaded, with the class it registered. Process-wide, like the
-// class table: a library is loaded once, whichever patch asks.
-std::unordered_map<void*, std::string>& loaded_plugins() {
-  static std::unordered_map<void*, std::string> loaded;
-  return loaded;
-}
-
 // Loads the plug-in file at path and runs its main, once per file however many names
-// lead to it: the loader hands back the same handle for the same file. Gives the class
-// the file registered under its own name, or null with a reason.
+// lead to it. Gives the class the file registered under its own name, or null with a
+// reason.
 max::Class* load_file(const std::string& path, const std::string& name, std::string* why) {
   HostState& st = state();
-  char real[PATH_MAX];
-  if (!realpath(path.c_str(), real)) {
-    if (why) *why = "cannot load \"" + name + "\": " + std::strerror(errno);
-    return nullptr;
-  }
-  dlerror();
-  void* handle = dlopen(real, RTLD_NOW | RTLD_LOCAL);
-  if (!handle) {
-    const char* reason = dlerror();
-    if (why) *why = "cannot load \"" + name + "\": " + (reason ? reason : "unknown reason");
-    return nullptr;
-  }
-  auto [loaded, fresh] = loaded_plugins().try_emplace(handle, class_name_of(real));
-  if (!fresh) {
-    dlclose(handle);  // only drops the reference this dlopen added
-  } else {
-    auto main_fn = reinterpret_cast<int (*)()>(dlsym(handle, "main"));
-    if (!main_fn) {
-      if (why) *why = path + " has no main";
-      return nullptr;
-    }
-    // The library stays loaded: its class lives as long as the host.
-    run_main(loaded->second, main_fn);
-  }
-  auto it = st.classes.find(loaded->second);
+  PluginFile file;
+  if (!open_plugin_file(path, name, file, why)) return nullptr;
+  if (file.main_fn) run_main(file.class_name, file.main_fn);
+  auto it = st.classes.find(file.class_name);
   if (it == st.classes.end()) {
     if (why) *why = path + " registered no class";
     return nullptr;
   }
   return it->second;
-}
-
-std::vector<std::string> split_path(const char* value) {
-  std::vector<std::string> out;
-  if (!value) return out;
-  std::string cur;
-  for (const char* p = value;; ++p) {
-    if (*p == ':' || *p == '\0') {
-      if (!cur.empty()) out.push_back(cur);
-      cur.clear();
-      if (*p == '\0') break;
-    } else {
-      cur += *p;
-    }
-  }
-  return out;
 }
 
 }  // namespace
@@ -143,20 +72,19 @@ max::Class* Patch::find_class(const std::string& name, std::string* why) {
     return nullptr;
   }
   Active active(this);
-  for (const std::string& dir : dirs_) {
-    const std::string path = dir + "/" + name + ".so";
-    if (access(path.c_str(), F_OK) != 0) continue;
-    // The first file found is the plug-in: if it fails to load, say why, rather than
-    // look further and report no class.
-    max::Class* file_class = load_file(path, name, why);
-    if (!file_class) return nullptr;
-    if (auto it = st.classes.find(name); it != st.classes.end()) return it->second;
-    // A link under a name the class does not know: that class under another name.
-    st.classes[name] = file_class;
-    return file_class;
+  // The first file found is the plug-in: if it fails to load, say why, rather than look
+  // further and report no class.
+  const std::string path = find_plugin_file(dirs_, name);
+  if (path.empty()) {
+    if (why) *why = "no class \"" + name + "\"";
+    return nullptr;
   }
-  if (why) *why = "no class \"" + name + "\"";
-  return nullptr;
+  max::Class* file_class = load_file(path, name, why);
+  if (!file_class) return nullptr;
+  if (auto it = st.classes.find(name); it != st.classes.end()) return it->second;
+  // A link under a name the class does not know: that class under another name.
+  st.classes[name] = file_class;
+  return file_class;
 }
 
 max::Object* Patch::create(const std::string& id, const std::string& cls_name, const std::vector<max::Atom>& args,

@@ -30,16 +30,6 @@ const CommonSymbols& syms() {
 
 namespace {
 
-Codes read_codes(va_list ap) {
-  Codes c;
-  for (;;) {
-    const int code = va_arg(ap, int);
-    if (code == max::A_END) break;
-    if (c.count < kMaxTypedArgs) c.code[c.count++] = static_cast<short>(code);
-  }
-  return c;
-}
-
 void bind(max::Symbol* sel, max::method fn, Codes codes) {
   if (max::Class* cls = state().setup_class) cls->methods.bind(sel, fn, codes);
 }
@@ -66,13 +56,6 @@ class SymbolTable {
   std::deque<std::string> texts_;
   std::deque<max::Symbol> symbols_;
 };
-
-Codes one_code(short c) {
-  Codes codes;
-  codes.code[0] = c;
-  codes.count = 1;
-  return codes;
-}
 
 }  // namespace
 }  // namespace kohost

@@ -38,13 +38,18 @@ class Script {
   // current one).
   void set_base_dir(std::string dir) { base_dir_ = std::move(dir); }
 
- private:
+  // A line's tokens: blanks separate them, a '#' that starts one starts a comment, and a
+  // token in double quotes is a symbol (escapes \" and \\). False, with the reason, for
+  // a quote left open or not ended at a blank.
   struct Token {
     std::string text;
     bool quoted;
   };
-  bool tokenize(std::string_view line, std::vector<Token>& out, std::string& why);
-  bool to_atom(const Token& t, max::Atom& out, std::string& why);
+  static bool tokenize(std::string_view line, std::vector<Token>& out, std::string& why);
+  // A token as an atom: quoted, a symbol; else a long, a float or a symbol by its shape.
+  static bool to_atom(const Token& t, max::Atom& out, std::string& why);
+
+ private:
   void fail(LineNo line_no, const std::string& why);
   max::Object* object(const std::string& id, LineNo line_no);
   bool parse_index(const std::string& text, int& out);
